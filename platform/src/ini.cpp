@@ -98,6 +98,8 @@ std::string IniFile::toBytes() const {
     return text::cp1251Text(out);
 }
 
-void IniFile::save(const std::filesystem::path& path) const { files::writeFileAtomic(path, toBytes()); }
+void IniFile::save(const std::filesystem::path& path) const {
+    files::writeFileAtomic(path, toBytes());
+}
 
 } // namespace veltron

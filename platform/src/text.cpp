@@ -116,7 +116,9 @@ char32_t upper(char32_t c) {
     return c;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Checks the decimal grammar: [sign] digits [. digits] [(e|E) [sign] digits], at least one
 // mantissa digit.
@@ -231,7 +233,9 @@ std::string foldCase(std::string_view utf8) {
     return out;
 }
 
-bool equalsNoCase(std::string_view a, std::string_view b) { return foldCase(a) == foldCase(b); }
+bool equalsNoCase(std::string_view a, std::string_view b) {
+    return foldCase(a) == foldCase(b);
+}
 
 std::string_view trim(std::string_view s) {
     auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
@@ -334,8 +338,13 @@ DateTime now() {
     gettimeofday(&tv, nullptr);
     std::tm tm{};
     localtime_r(&tv.tv_sec, &tm);
-    return DateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,           tm.tm_hour,
-                    tm.tm_min,         tm.tm_sec,     static_cast<int>(tv.tv_usec / 1000)};
+    return DateTime{tm.tm_year + 1900,
+                    tm.tm_mon + 1,
+                    tm.tm_mday,
+                    tm.tm_hour,
+                    tm.tm_min,
+                    tm.tm_sec,
+                    static_cast<int>(tv.tv_usec / 1000)};
 }
 
 std::string shortDate(const DateTime& t) {

@@ -62,7 +62,7 @@ struct DateTime {
     int millisecond = 0;
 };
 
-DateTime now();                          // local time from the system clock
+DateTime now();                           // local time from the system clock
 std::string shortDate(const DateTime& t); // dd.MM.yyyy
 std::string longTime(const DateTime& t);  // H:mm:ss
 
