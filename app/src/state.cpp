@@ -1,5 +1,6 @@
 #include "app/state.h"
 
+#include "platform/files.h"
 #include "platform/ini.h"
 #include "platform/text.h"
 
@@ -53,6 +54,7 @@ void writeState(IniFile& ini, const OperatorState& s) {
 StateStore::StateStore(std::filesystem::path file, ConsoleLog& console) : file_(std::move(file)), console_(console) {}
 
 void StateStore::read() {
+    files::removeStaleTemporaries(file_);
     ini_ = IniFile::load(file_);
     state_ = readState(ini_);
 }

@@ -85,6 +85,19 @@ void writeFileAtomic(const std::filesystem::path& path, std::string_view bytes) 
     }
 }
 
+void removeStaleTemporaries(const std::filesystem::path& path) {
+    const std::filesystem::path dir = path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+    const std::string prefix = "." + path.filename().string() + ".";
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+        const std::string name = entry.path().filename().string();
+        // mkstemp's suffix is six characters.
+        if (name.size() == prefix.size() + 6 && name.compare(0, prefix.size(), prefix) == 0) {
+            std::filesystem::remove(entry.path(), ec);
+        }
+    }
+}
+
 void appendToFile(const std::filesystem::path& path, std::string_view bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {

@@ -159,6 +159,36 @@ bool isDecimalReal(std::string_view s) {
     return i == s.size();
 }
 
+// For a text out of the double range: whether it is too small rather than too large. The
+// decimal exponent of the leading significant digit decides.
+bool isUnderflow(std::string_view s) {
+    long long position = 0; // decimal exponent of the first significant digit, +1
+    bool seenPoint = false;
+    bool significant = false;
+    std::size_t i = 0;
+    for (; i < s.size() && s[i] != 'e' && s[i] != 'E'; ++i) {
+        if (s[i] == '.') {
+            seenPoint = true;
+        } else if (isDigit(s[i])) {
+            if (s[i] != '0' && !significant) {
+                significant = true;
+            }
+            if (!seenPoint && significant) {
+                ++position;
+            } else if (seenPoint && !significant) {
+                --position;
+            }
+        }
+    }
+    long long exponent = 0;
+    if (i < s.size()) {
+        const auto e = parseInt(s.substr(i + 1));
+        // An exponent beyond 32 bits only tells its sign.
+        exponent = e ? *e : (i + 1 < s.size() && s[i + 1] == '-' ? -(1LL << 40) : (1LL << 40));
+    }
+    return position + exponent <= 0;
+}
+
 std::string groupThousands(const std::string& digits) {
     std::string out;
     const std::size_t n = digits.size();
@@ -291,9 +321,8 @@ std::optional<double> parseDouble(std::string_view s) {
     double v = 0;
     const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), v, std::chars_format::general);
     if (ec == std::errc::result_out_of_range) {
-        // Underflow to zero is a finite value; overflow is not a usable number.
-        const bool tiny = std::fabs(v) < 1.0;
-        if (!tiny) {
+        // Out of range either way: underflow is a finite zero, overflow is not a number.
+        if (!isUnderflow(s)) {
             return std::nullopt;
         }
         v = 0.0;

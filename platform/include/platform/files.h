@@ -18,6 +18,9 @@ std::optional<std::string> readFile(const std::filesystem::path& path);
 // Throws std::system_error naming the file when any step fails (the old file is then intact).
 void writeFileAtomic(const std::filesystem::path& path, std::string_view bytes);
 
+// Removes temporaries that an interrupted writeFileAtomic of this file left in its folder.
+void removeStaleTemporaries(const std::filesystem::path& path);
+
 // Appends to the file, creating it when missing; never truncates. Throws std::system_error.
 void appendToFile(const std::filesystem::path& path, std::string_view bytes);
 
