@@ -34,6 +34,8 @@ public:
     void clear() { memo_.clear(); }
 
     bool enabled() const { return enabled_; }
+    // The console is enabled once the settings are read (VconEmable).
+    void setEnabled(bool enabled) { enabled_ = enabled; }
     const std::vector<std::string>& memo() const { return memo_; }
     // Called with every line added, so a window can show it.
     void setSink(std::function<void(const std::string&)> sink) { sink_ = std::move(sink); }
