@@ -77,6 +77,19 @@ void openAndCount(benchmark::State& state) {
 }
 BENCHMARK(openAndCount)->Unit(benchmark::kMicrosecond);
 
+// The first open of the table on a new connection builds its position map.
+void firstOpen(benchmark::State& state) {
+    millionRows();
+    for (auto _ : state) {
+        db::Connection c(millionRows());
+        c.setConnectionString(kConnectionString);
+        c.connect();
+        c.table().open("measReading");
+        benchmark::DoNotOptimize(c.table().recordCount());
+    }
+}
+BENCHMARK(firstOpen)->Unit(benchmark::kMillisecond);
+
 // Append and post one row: one transaction, flushed to the disk (synchronous=FULL).
 void appendRow(benchmark::State& state) {
     db::Connection c(millionRows());
