@@ -1,0 +1,187 @@
+#include "app/ui/program.h"
+#include "platform/files.h"
+#include "platform/ini.h"
+#include "platform/text.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using namespace veltron;
+
+namespace {
+
+struct Installation {
+    fs::path root;
+    Installation() {
+        std::string t = (fs::temp_directory_path() / "veltron-program-XXXXXX").string();
+        root = ::mkdtemp(t.data());
+        fs::create_directories(root / "bin");
+        fs::create_directories(root / "work");
+        fs::copy(BMP_DIR, root / "bin" / "BMP");
+        fs::copy_file(SOURCE_DIR "/install/setup.ini", root / "bin" / "setup.ini");
+    }
+    ~Installation() { fs::remove_all(root); }
+    std::string logText() const { return text::cp1251ToUtf8(files::readFile(root / "work" / "Log.txt").value_or("")); }
+};
+
+// Types the characters into the main window as key presses once the program is running.
+void typeLater(Program& program, const std::string& keys) {
+    QTimer::singleShot(0, [&program, keys] {
+        for (char c : keys) {
+            const int key = c == '/' ? Qt::Key_Slash : (c == '-' ? Qt::Key_Minus : Qt::Key_0 + (c - '0'));
+            QCoreApplication::postEvent(&program.mainWindow(),
+                                        new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, QString(QChar(c))));
+        }
+    });
+}
+
+std::string run(const std::string& command) {
+    std::string out;
+    FILE* p = ::popen(command.c_str(), "r");
+    char buf[256];
+    while (p != nullptr && std::fgets(buf, sizeof buf, p) != nullptr) {
+        out += buf;
+    }
+    if (p != nullptr) {
+        ::pclose(p);
+    }
+    return out;
+}
+
+} // namespace
+
+// The whole program in emulation on a sample installation, driven through its keypad:
+// train number entry, then the end of work.
+TEST(Program, OperatorEntersATrainNumberAndEndsTheWork) {
+    Installation inst;
+    ProgramOptions options;
+    options.programFolder = inst.root / "bin";
+    options.workDir = inst.root / "work";
+    options.singleInstanceCheck = false;
+    std::vector<std::string> messages;
+    options.showMessage = [&](const std::string& m) { messages.push_back(m); };
+    Program program(options);
+    typeLater(program, "4"
+                       "3581"
+                       "/"
+                       "1"
+                       "7"
+                       "-"
+                       "/"); // 1 and 7 are dead on the main screen
+    EXPECT_EQ(program.run(), 0);
+    EXPECT_TRUE(messages.empty());
+
+    const IniFile state = IniFile::load(inst.root / "bin" / "state.ini");
+    EXPECT_EQ(state.get("INFO", "TRAIN"), "3581");
+    const std::string log = inst.logText();
+    for (const char* line :
+         {"] Программа запущена.", "] ВНИМАНИЕ ! Режим эмуляции включен !", "] ЦК(мб)  подключен к COM1",
+          "] Тензодатчик подключен  к COM0", "] Система готова к работе.", "] Начата новая смена.",
+          "] Задан номер поезда:3581", "] Работа с программой завершена."}) {
+        EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+    }
+    EXPECT_EQ(log.find("Подключение портов:"), std::string::npos); // no ports in emulation
+    // The dead keys 1 and 7 started nothing.
+    EXPECT_EQ(log.find(">>>"), std::string::npos);
+    EXPECT_LT(log.find("Задан номер поезда"), log.find("Работа с программой завершена."));
+}
+
+TEST(Program, EscEndsTheProgramFromTheMenu) {
+    Installation inst;
+    ProgramOptions options;
+    options.programFolder = inst.root / "bin";
+    options.workDir = inst.root / "work";
+    options.singleInstanceCheck = false;
+    Program program(options);
+    QTimer::singleShot(0, [&program] {
+        QCoreApplication::postEvent(&program.mainWindow(),
+                                    new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    });
+    EXPECT_EQ(program.run(), 0);
+    const std::string log = inst.logText();
+    EXPECT_NE(log.find("Принудительноее завершение работы (ESC)."), std::string::npos);
+    EXPECT_EQ(log.find("Работа с программой завершена."), std::string::npos);
+}
+
+TEST(Program, AFailingMenuActionEndsThroughTheFaultExit) {
+    Installation inst;
+    ProgramOptions options;
+    options.programFolder = inst.root / "bin";
+    options.workDir = inst.root / "work";
+    options.singleInstanceCheck = false;
+    Program program(options);
+    // No series.txt: the series picker cannot read its list.
+    typeLater(program, "5"
+                       "*"
+                       "/");
+    EXPECT_EQ(program.run(), 2);
+    const std::string log = inst.logText();
+    EXPECT_NE(log.find(">>>Не удалось открыть список"), std::string::npos) << log;
+}
+
+TEST(Program, LoaderErrorEndsWithAMessageAndNonZeroStatus) {
+    Installation inst;
+    ProgramOptions options;
+    options.programFolder = inst.root / "bin";
+    options.workDir = inst.root / "work";
+    options.singleInstanceCheck = false;
+    std::vector<std::string> messages;
+    options.showMessage = [&](const std::string& m) { messages.push_back(m); };
+    Program program(options);
+    program.loader = [](const std::function<void(const std::string&)>& line) {
+        line("Загрузка калибровки 1");
+        throw std::runtime_error("Tabl1\\cal1.txt: строка 3 не число");
+    };
+    EXPECT_EQ(program.run(), 1);
+    ASSERT_EQ(messages.size(), 1U);
+    EXPECT_EQ(messages[0], "Tabl1\\cal1.txt: строка 3 не число");
+    EXPECT_EQ(inst.logText().find("Система готова к работе."), std::string::npos);
+}
+
+TEST(Program, SecondInstanceOfTheSameExecutableOnly) {
+    Installation inst;
+    fs::create_directories(inst.root / "a");
+    fs::create_directories(inst.root / "b");
+    fs::copy_file(INSTANCE_PROBE, inst.root / "a" / "probe");
+    fs::copy_file(INSTANCE_PROBE, inst.root / "b" / "probe");
+    const std::string a = (inst.root / "a" / "probe").string();
+    const std::string b = (inst.root / "b" / "probe").string();
+    EXPECT_EQ(run(a), "alone\n");
+    // Keep one copy of a/probe running while the others look: it says "ready" on its
+    // output and waits until its input closes.
+    int toChild[2];
+    int fromChild[2];
+    ASSERT_EQ(::pipe(toChild), 0);
+    ASSERT_EQ(::pipe(fromChild), 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::dup2(toChild[0], STDIN_FILENO);
+        ::dup2(fromChild[1], STDOUT_FILENO);
+        ::close(toChild[1]);
+        ::close(fromChild[0]);
+        ::execl(a.c_str(), a.c_str(), "wait", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(toChild[0]);
+    ::close(fromChild[1]);
+    char ready[6] = {};
+    ASSERT_EQ(::read(fromChild[0], ready, 5), 5);
+    EXPECT_EQ(run(a), "another\n");
+    EXPECT_EQ(run(b), "alone\n");
+    ::close(toChild[1]);
+    ::close(fromChild[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+}
