@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 namespace veltron::math {
 namespace {
@@ -129,19 +130,42 @@ void bridgeGaps(ProfileStore& store, const PointCounts& counts, const MathParams
     }
 }
 
+namespace {
+
+// Median of five values with six comparisons: each step drops a value that has at least three
+// others on one side of it.
+inline std::int32_t medianOfFive(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d, std::int32_t e) {
+    if (b < a) {
+        std::swap(a, b);
+    }
+    if (d < c) {
+        std::swap(c, d);
+    }
+    if (c < a) { // a is below b, c and d: not the median
+        std::swap(b, d);
+        c = a;
+    }
+    a = e;
+    if (b < a) {
+        std::swap(a, b);
+    }
+    if (a < c) {
+        std::swap(b, d);
+        a = c;
+    }
+    return std::min(d, a);
+}
+
+} // namespace
+
 void median5(std::int32_t* row, std::int32_t bound) {
     if (bound <= 5) {
         return;
     }
-    // Each point needs the five values as they were before the pass; the window is carried
-    // along so that overwriting point j does not disturb the later medians.
-    std::array<std::int32_t, 5> window{row[1], row[2], row[3], row[4], row[5]};
+    // Each point needs the five values as they were before the pass; point j is overwritten
+    // only after the medians that read it, since every window starts at its own point.
     for (std::int32_t j = 1; j <= bound - 5; ++j) {
-        std::array<std::int32_t, 5> sorted = window;
-        std::nth_element(sorted.begin(), sorted.begin() + 2, sorted.end());
-        const std::int32_t next = row[j + 5];
-        row[j] = sorted[2];
-        window = {window[1], window[2], window[3], window[4], next};
+        row[j] = medianOfFive(row[j], row[j + 1], row[j + 2], row[j + 3], row[j + 4]);
     }
 }
 

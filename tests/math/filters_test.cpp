@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace veltron::math {
 namespace {
 
@@ -178,6 +180,24 @@ TEST(Filters, Medians) {
     workbenchMedian(w.store, w.counts, w.params); // each camera's own count
     EXPECT_EQ(w.row(3), (Row{0, 0, 0, 0, 5, 5, 5, 5, 5, 5, 5, 5, 5, 5, 1, 2}));
     EXPECT_EQ(test::rowValues(w.store, 1, 16), (Row{0, 0, 0, 0, 0, 0, 5, 5, 5, 5, 0, 5, 5, 5, 1, 2}));
+}
+
+TEST(Filters, MedianOfEveryFiveTuple) {
+    // Every tuple of five values from 0..4 (repeats included) at the head of a row: point 1
+    // becomes the third largest.
+    for (int code = 0; code < 5 * 5 * 5 * 5 * 5; ++code) {
+        Row row;
+        for (int i = 0, v = code; i < 5; ++i, v /= 5) {
+            row.push_back(v % 5);
+        }
+        Row sorted = row;
+        std::sort(sorted.begin(), sorted.end());
+        row.push_back(9);
+        std::int32_t r[8] = {0, row[0], row[1], row[2], row[3], row[4], row[5], 0};
+        median5(r, 6);
+        ASSERT_EQ(r[1], sorted[2]) << code;
+        ASSERT_EQ(r[2], row[1]) << code; // beyond the bound: unchanged
+    }
 }
 
 TEST(Selection, SecondCoilFromStartAndEnd) {
