@@ -3,6 +3,7 @@
 #include "platform/files.h"
 #include "platform/text.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace veltron::math {
@@ -85,8 +86,10 @@ void FourCameraEvaluation::smoothCoil(int camera, int k) {
     if (coil.end - coil.start < params_.MNKvmin) {
         return;
     }
-    for (std::int64_t n = static_cast<std::int64_t>(coil.start) + params_.MNKdn;
-         n <= static_cast<std::int64_t>(coil.end) - params_.MNKup; ++n) {
+    // Negative MNKdn or MNKup would widen the window beyond the coil; it never leaves the row.
+    const std::int64_t first = std::max<std::int64_t>(static_cast<std::int64_t>(coil.start) + params_.MNKdn, 1);
+    const std::int64_t last = std::min<std::int64_t>(static_cast<std::int64_t>(coil.end) - params_.MNKup, kRowSlots);
+    for (std::int64_t n = first; n <= last; ++n) {
         fit_.x.push_back(static_cast<double>(n));
         fit_.y.push_back(store_.value(camera, static_cast<int>(n)));
     }

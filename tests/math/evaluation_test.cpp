@@ -198,6 +198,14 @@ TEST(Evaluation, SmoothingOfInnerCoils) {
     }
     EXPECT_EQ(listings, 3);
     EXPECT_EQ(skipped, 1);
+
+    // Negative margins widen the fitting window, but never beyond the row.
+    params.MNKdn = -1000;
+    params.MNKup = -20000;
+    ev.valueWindowStep();
+    ev.segmentStep();
+    EXPECT_NO_THROW(ev.smoothStep());
+    EXPECT_EQ(test::rowValues(*store, 1, 15), std::vector<std::int32_t>(cam1.begin(), cam1.begin() + 15));
 }
 
 } // namespace
