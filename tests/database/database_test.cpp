@@ -201,3 +201,25 @@ TEST_F(TableTest, RowsAppendedByAnotherConnectionAreSeenOnTheNextOpen) {
     ASSERT_EQ(t.recordCount(), 1);
     EXPECT_EQ(t.text("Name"), "ЭП2Д");
 }
+
+TEST_F(TableTest, StatementsOnTheSameConnectionRenewThePositions) {
+    auto& t = db_.table();
+    t.open("Series");
+    EXPECT_EQ(t.recordCount(), 1);
+    db_.execute("DROP TABLE Series; CREATE TABLE Series (Name TEXT); INSERT INTO Series VALUES ('a'), ('b');");
+    EXPECT_FALSE(t.active());
+    t.open("Series");
+    ASSERT_EQ(t.recordCount(), 2);
+    t.moveTo(1);
+    EXPECT_EQ(t.text("Name"), "b");
+    // Rows posted inside a transaction that is rolled back are gone from the positions too.
+    db_.execute("BEGIN");
+    t.open("Series");
+    t.append();
+    t.setText("Name", "c");
+    t.post();
+    EXPECT_EQ(t.recordCount(), 3);
+    db_.execute("ROLLBACK");
+    t.open("Series");
+    EXPECT_EQ(t.recordCount(), 2);
+}

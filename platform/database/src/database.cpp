@@ -181,6 +181,13 @@ void Connection::disconnect() {
 }
 
 void Connection::execute(const std::string& sql) {
+    // Any statement may change or replace a table, so the position maps are made anew.
+    table_.close();
+    rowidCache_.clear();
+    run(sql);
+}
+
+void Connection::run(const std::string& sql) {
     char* err = nullptr;
     if (sqlite3_exec(handle(), sql.c_str(), nullptr, nullptr, &err) != SQLITE_OK) {
         const std::string msg = err != nullptr ? err : sqliteMessage(db_);
@@ -522,7 +529,7 @@ void Table::post() {
     const char* rollback = own ? "ROLLBACK" : "ROLLBACK TO post; RELEASE post";
     std::int64_t rowid = 0;
     try {
-        connection_.execute(begin);
+        connection_.run(begin);
         try {
             Statement st(db, sql);
             for (std::size_t k = 0; k < cols.size(); ++k) {
@@ -534,7 +541,7 @@ void Table::post() {
             }
             st.step("Таблица " + name_ + ": запись строки");
             rowid = sqlite3_last_insert_rowid(db);
-            connection_.execute(commit);
+            connection_.run(commit);
         } catch (...) {
             sqlite3_exec(db, rollback, nullptr, nullptr, nullptr);
             throw;

@@ -147,7 +147,8 @@ public:
     // The one table object of the connection.
     Table& table() { return table_; }
 
-    // Runs SQL statements that return no rows (schema, batch transactions).
+    // Runs SQL statements that return no rows (schema, batch transactions). Closes the table
+    // object, since the statements may change any table.
     void execute(const std::string& sql);
     bool tableExists(const std::string& name);
 
@@ -155,6 +156,7 @@ public:
 
 private:
     friend class Table;
+    void run(const std::string& sql);
     // The cached position-to-rowid map of a table; rebuilt when another connection has
     // changed the file since it was made.
     std::shared_ptr<std::vector<std::int64_t>> rowidsOf(const std::string& table);
