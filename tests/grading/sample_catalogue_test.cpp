@@ -54,6 +54,11 @@ TEST(SampleCatalogue, LoadsAndEmulatesInNorm) {
                   LoaderHooks{nullptr, nullptr, nullptr, [](int) {}})
         .run();
 
+    for (const auto& line : log.lines()) {
+        EXPECT_NE(line.rfind("Внимание", 0), 0U) << line;
+        EXPECT_EQ(line.find("отклонен"), std::string::npos) << line;
+    }
+
     // Each table falls as the pixel rises, at a few hundred millimetres from the camera.
     for (int n = 1; n <= 4; ++n) {
         const auto& t = calibration.table[static_cast<std::size_t>(n)];

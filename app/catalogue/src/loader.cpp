@@ -240,6 +240,16 @@ void StartupLoader::loadSpringTypes() {
         for (int slot = 2; slot <= kSlotCount; ++slot) {
             row.block[static_cast<std::size_t>(slot)] = readBlock(t, kBlockPrefix[slot]);
         }
+        // An empty multiplier reads as 0 and wipes out the measured value of its slot; that is
+        // kept, but said in the log, since it is almost always a gap in the catalogue.
+        std::string emptyMul;
+        for (int slot = 1; slot <= kSlotCount; ++slot) {
+            const std::string column =
+                std::string(slot == 1 ? (row.outerDiameter ? "Do" : "Di") : kBlockPrefix[slot]) + "Mul";
+            if (t.isNull(column)) {
+                emptyMul += (emptyMul.empty() ? "" : ", ") + column;
+            }
+        }
         catalogue_.storeSpringType(static_cast<int>(i), row);
         const SpringType& s = catalogue_.springType(static_cast<int>(i));
 
@@ -270,6 +280,9 @@ void StartupLoader::loadSpringTypes() {
             line("kRt=" + num(row.block[static_cast<std::size_t>(slot)].Rt));
             line((outer ? "Dmax=" : "max=") + logReal(b.Max));
             line((outer ? "Dmin=" : "min=") + logReal(b.Min));
+        }
+        if (!emptyMul.empty()) {
+            line("Внимание: пружина №" + num(i) + ": не заданы множители " + emptyMul + " (читаются как 0)");
         }
     }
     line("ОК");
@@ -371,6 +384,9 @@ void StartupLoader::loadSetTypes() {
         line("4max:" + logReal(k.g4max));
         line("5min:" + logReal(k.g5min));
         line("5max:" + logReal(k.g5max));
+        if (t.isNull("VpdMul")) {
+            line("Внимание: комплект №" + num(i) + ": не задан множитель VpdMul (читается как 0)");
+        }
         if (k.Tip > 2) {
             line("Комплект №" + num(i) + ": тип величины замера " + num(k.Tip) +
                  " не из 0..2, комплект обрабатывается как тип 0");
