@@ -60,8 +60,7 @@ protected:
     fs::path dir_ = testDir();
     Settings settings_;
     ConsoleLog console_{false, fixedTime};
-    WorkLog workLog_{fs::temp_directory_path() / ("veltron-loader-log-" + std::to_string(::getpid()) + ".txt"), true,
-                     fixedTime, console_};
+    WorkLog workLog_{dir_ / "Log.txt", true, fixedTime, console_};
     db::Connection connection_{dir_};
     Catalogue catalogue_;
     CalibrationTables calibration_;
@@ -73,9 +72,7 @@ protected:
 
 TEST_F(LoaderTest, LogOfASmallCatalogueLineByLine) {
     makeDatabaseFromFixture();
-    const fs::path workLogFile =
-        fs::temp_directory_path() / ("veltron-loader-log-" + std::to_string(::getpid()) + ".txt");
-    fs::remove(workLogFile);
+    const fs::path workLogFile = dir_ / "Log.txt";
     runLoader();
 
     // The expected text is kept in UTF-8; the log file itself is CP1251 with CR LF.
@@ -100,7 +97,6 @@ TEST_F(LoaderTest, LogOfASmallCatalogueLineByLine) {
     ASSERT_EQ(work.size(), 2U);
     EXPECT_EQ(work[0], "[09.12.2026 7:05:03] " + expected[0]);
     EXPECT_EQ(work[1], "[09.12.2026 7:05:03] " + expected[1]);
-    fs::remove(workLogFile);
 
     EXPECT_EQ(waited_, 80); // after each calibration table and before each table after the first
     EXPECT_TRUE(connection_.connected());
