@@ -299,8 +299,9 @@ void StartupLoader::loadBindings() {
         const std::int64_t s = t.integer("IDSpring");
         const std::int64_t b = t.integer("IDTel");
         const auto fits = [](std::int64_t v) { return v >= -1000000000 && v <= 1000000000; };
-        const auto result = fits(s) && fits(b) ? catalogue_.addBinding(static_cast<int>(s), static_cast<int>(b))
-                                               : Catalogue::BindResult::BadBogie;
+        const auto result = !fits(b)   ? Catalogue::BindResult::BadBogie
+                            : !fits(s) ? Catalogue::BindResult::BadSpring
+                                       : catalogue_.addBinding(static_cast<int>(s), static_cast<int>(b));
         if (result != Catalogue::BindResult::Added) {
             std::string why;
             switch (result) {
