@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -30,6 +31,9 @@ struct Installation {
         fs::create_directories(root / "work");
         fs::copy(BMP_DIR, root / "bin" / "BMP");
         fs::copy_file(SOURCE_DIR "/install/setup.ini", root / "bin" / "setup.ini");
+        fs::copy(SOURCE_DIR "/install/Tabl1", root / "work" / "Tabl1");
+        const std::string db = (root / "work" / "DataBase.mdb").string();
+        EXPECT_EQ(std::system(("sqlite3 '" + db + "' < " SOURCE_DIR "/install/catalogue.sql").c_str()), 0);
     }
     ~Installation() { fs::remove_all(root); }
     std::string logText() const { return text::cp1251ToUtf8(files::readFile(root / "work" / "Log.txt").value_or("")); }
@@ -39,7 +43,10 @@ struct Installation {
 void typeLater(Program& program, const std::string& keys) {
     QTimer::singleShot(0, [&program, keys] {
         for (char c : keys) {
-            const int key = c == '/' ? Qt::Key_Slash : (c == '-' ? Qt::Key_Minus : Qt::Key_0 + (c - '0'));
+            int key = Qt::Key_0 + (c - '0');
+            if (c == '/' || c == '-' || c == '\r') {
+                key = c == '/' ? Qt::Key_Slash : (c == '-' ? Qt::Key_Minus : Qt::Key_Return);
+            }
             QCoreApplication::postEvent(&program.mainWindow(),
                                         new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, QString(QChar(c))));
         }
@@ -72,18 +79,17 @@ TEST(Program, OperatorEntersATrainNumberAndEndsTheWork) {
     std::vector<std::string> messages;
     options.showMessage = [&](const std::string& m) { messages.push_back(m); };
     Program program(options);
-    typeLater(program, "4"
-                       "3581"
-                       "/"
-                       "1"
-                       "7"
-                       "-"
-                       "/"); // 1 and 7 are dead on the main screen
+    // Train number 3581, accepted; series: one line down, chosen; 1 and 7 are dead on the
+    // main screen; end of work.
+    typeLater(program, "43581/52\r17-/");
     EXPECT_EQ(program.run(), 0);
     EXPECT_TRUE(messages.empty());
 
     const IniFile state = IniFile::load(inst.root / "bin" / "state.ini");
     EXPECT_EQ(state.get("INFO", "TRAIN"), "3581");
+    EXPECT_EQ(state.get("INFO", "SERIA"), "2");
+    EXPECT_EQ(program.catalogue().seriesName(2),
+              text::cp1251Lines(*files::readFile(inst.root / "work" / "series.txt"))[1]);
     const std::string log = inst.logText();
     for (const char* line :
          {"] Программа запущена.", "] ВНИМАНИЕ ! Режим эмуляции включен !", "] ЦК(мб)  подключен к COM1",
@@ -121,13 +127,15 @@ TEST(Program, AFailingMenuActionEndsThroughTheFaultExit) {
     options.workDir = inst.root / "work";
     options.singleInstanceCheck = false;
     Program program(options);
-    // No series.txt: the series picker cannot read its list.
-    typeLater(program, "5"
-                       "*"
-                       "/");
+    bool hydraulicsOff = false;
+    program.hydraulicsOff = [&] { hydraulicsOff = true; };
+    program.menuActions[3] = [] { throw std::runtime_error("Нет связи с базой данных"); };
+    // The action fails; key 11 leaves the error screen, key 12 the shutdown screen.
+    typeLater(program, "3*/");
     EXPECT_EQ(program.run(), 2);
+    EXPECT_FALSE(hydraulicsOff); // emulation: the rig is not touched
     const std::string log = inst.logText();
-    EXPECT_NE(log.find(">>>Не удалось открыть список"), std::string::npos) << log;
+    EXPECT_NE(log.find("] >>>Нет связи с базой данных"), std::string::npos) << log;
 }
 
 TEST(Program, LoaderErrorEndsWithAMessageAndNonZeroStatus) {

@@ -69,6 +69,10 @@ int Program::run() {
         }
     }
 
+    catalogue_ = std::make_unique<Catalogue>();
+    calibration_ = std::make_unique<CalibrationTables>();
+    connection_ = std::make_unique<db::Connection>(paths_.workDir);
+
     QApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
     createWindows();
     decimalPoint();
@@ -238,7 +242,7 @@ void Program::drawMainScreen() {
 
 void Program::showStatus() {
     const OperatorState& s = state_->state();
-    screen_->statusPanel(s.TRAIN, bogieName ? bogieName(s.CHASSIE) : "", seriesName ? seriesName(s.SERIA) : "",
+    screen_->statusPanel(s.TRAIN, catalogue_->bogieName(s.CHASSIE), catalogue_->seriesName(s.SERIA),
                          std::to_string(s.NOWSPRING), std::to_string(s.NOWKOMPL));
     mainWindow_->refresh();
 }
@@ -257,10 +261,18 @@ void Program::shutdownScreen() {
     screen_->pop();
 }
 
+void Program::loadData(const std::function<void(const std::string&)>& loadingLog) {
+    LoadingLog lines;
+    lines.setSink(loadingLog);
+    LoaderHooks hooks;
+    hooks.wait = [this](int ms) { screen_->delay(ms); };
+    StartupLoader startup(*settings_, *log_, *connection_, *catalogue_, *calibration_, lines, paths_.workDir, hooks);
+    startup.run();
+}
+
 void Program::runLoader() {
     if (!loader) {
-        console_->line("Загрузка калибровок и каталога ещё не реализована: данные не загружены.");
-        return;
+        loader = [this](const std::function<void(const std::string&)>& sink) { loadData(sink); };
     }
     mainWindow_->hide();
     loadingLog_->centreOn(*mainWindow_);

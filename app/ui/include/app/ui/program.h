@@ -9,12 +9,15 @@
 // mode back and, on a rig, switches the hydraulics off first.
 #pragma once
 
+#include "app/catalogue.h"
+#include "app/loader.h"
 #include "app/logs.h"
 #include "app/settings.h"
 #include "app/state.h"
 #include "app/ui/main_window.h"
 #include "app/ui/service_windows.h"
 #include "platform/canvas.h"
+#include "platform/database.h"
 #include "platform/desktop.h"
 #include "screens/keypad.h"
 #include "screens/pickers.h"
@@ -61,16 +64,19 @@ public:
     Pickers& pickers() { return *pickers_; }
     MainWindow& mainWindow() { return *mainWindow_; }
     const Paths& paths() const { return paths_; }
+    Catalogue& catalogue() { return *catalogue_; }
+    CalibrationTables& calibration() { return *calibration_; }
+    db::Connection& connection() { return *connection_; }
 
+    // The start-up loader; the program's own (calibration tables and catalogue from the
+    // working directory) unless replaced.
+    std::function<void(const std::function<void(const std::string&)>& loadingLog)> loader;
     // Steps that later parts of the program plug in. A step that is not plugged in is
     // reported as not built; nothing pretends to have run.
-    std::function<void(const std::function<void(const std::string&)>& loadingLog)> loader;
-    std::function<void()> openPorts;     // device links, with emulation off
-    std::function<void()> systemCheck;   // rig check
-    std::function<void()> rigInit;       // rig initialisation
-    std::function<void()> hydraulicsOff; // best effort, on every exit with emulation off
-    std::function<std::string(int)> seriesName;
-    std::function<std::string(int)> bogieName;
+    std::function<void()> openPorts;                  // device links, with emulation off
+    std::function<void()> systemCheck;                // rig check
+    std::function<void()> rigInit;                    // rig initialisation
+    std::function<void()> hydraulicsOff;              // best effort, on every exit with emulation off
     std::map<int, std::function<void()>> menuActions; // 1, 3, 7, 9, 10
 
     // Ends the program at once from inside a procedure, switching the hydraulics off and
@@ -90,6 +96,7 @@ private:
     void mainFlow();
     void setUpScreen();
     void runLoader();
+    void loadData(const std::function<void(const std::string&)>& loadingLog);
     void menuLoop();
     void dispatch(int code);
     void trainNumber();
@@ -113,6 +120,9 @@ private:
     std::unique_ptr<Screen> screen_;
     std::unique_ptr<Keypad> keypad_;
     std::unique_ptr<Pickers> pickers_;
+    std::unique_ptr<Catalogue> catalogue_;
+    std::unique_ptr<CalibrationTables> calibration_;
+    std::unique_ptr<db::Connection> connection_;
     QTimer starter_;
     int status_ = 0;
     bool finished_ = false;
