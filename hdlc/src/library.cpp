@@ -222,6 +222,8 @@ private:
                 appendHex(out, b);
             }
             trace_.line(out);
+            // Clearing the line's error state has no termios counterpart: errors come with the
+            // read that meets them. Purging drops a late answer to the previous try.
             line.purge();
             line.write(frame.data(), frame.size()); // a failed write shows as a silent station
             if (addr == kBroadcast) {

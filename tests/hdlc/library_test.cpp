@@ -147,6 +147,19 @@ TEST_F(Link, ChecksAndCutsAnswersPerMode) {
     }
 }
 
+TEST_F(Link, BytesLeftFromAFailedTryAreDroppedBeforeTheNext) {
+    Bytes badFcs = referenceAnswer({0x37, 0x11, 0xAA});
+    badFcs[badFcs.size() - 2] ^= 0x01;
+    const Bytes stale = referenceAnswer({0x37, 0x11, 0xAA});
+    ScriptedStation station(pty_);
+    station.expect(referenceRequest({0x37, 0x11})).reply(concat({badFcs, stale}));
+    station.expect(referenceRequest({0x37, 0x11})).reply(referenceAnswer({0x37, 0x11, 0xBB}));
+    Exchange e;
+    EXPECT_EQ(run(station, [&] { e = sendData(kPort, 0x37, 0x11, {}); }), "");
+    EXPECT_EQ(e.result, 1);
+    EXPECT_EQ(hex(e.answer), "BB");
+}
+
 TEST_F(Link, SilentStationIsAskedOncePerTry) {
     hdlc().hdlcSetup(10, 2, 5, 0);
     ScriptedStation station(pty_);

@@ -4,10 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
+#include <memory>
 #include <poll.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 #include "station.h"
@@ -95,18 +98,24 @@ TEST(SerialPort, ReadsBytesWithinTheTimeOut) {
     pty.send({0x0D, 0x0A, 0x03, 0x7F}); // would be mapped or eaten by a cooked line
     ASSERT_EQ(port.readByte(b, 5000), ReadStatus::byte);
     EXPECT_EQ(b, 0x0D);
-
-    pollfd p{port.fd(), POLLIN, 0};
-    ASSERT_EQ(::poll(&p, 1, 5000), 1);
-    EXPECT_EQ(port.bytesAvailable(), 3);
     std::uint8_t buf[8] = {};
-    EXPECT_EQ(port.read(buf, sizeof buf, 20), 3); // fewer than asked once the time-out passes
+    EXPECT_EQ(port.read(buf, 3, 5000), 3);
     EXPECT_EQ(Bytes(buf, buf + 3), (Bytes{0x0A, 0x03, 0x7F}));
+    EXPECT_EQ(port.read(buf + 3, 5, 20), 0); // fewer than asked once the time-out passes
 
-    pty.send({1, 2, 3});
-    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+    // Bytes count as available whether still in the driver or already read ahead; purge
+    // drops both.
+    pty.send({5, 6, 7});
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (port.bytesAvailable() < 3 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    ASSERT_EQ(port.bytesAvailable(), 3);
+    ASSERT_EQ(port.readByte(b, 0), ReadStatus::byte);
+    EXPECT_EQ(port.bytesAvailable(), 2);
     EXPECT_TRUE(port.purge());
     EXPECT_EQ(port.bytesAvailable(), 0);
+    EXPECT_EQ(port.readByte(b, 0), ReadStatus::timeout);
 
     EXPECT_EQ(port.write(buf, 3), 3);
     std::uint8_t echo[3] = {};
@@ -114,6 +123,17 @@ TEST(SerialPort, ReadsBytesWithinTheTimeOut) {
     ASSERT_EQ(::poll(&m, 1, 5000), 1);
     EXPECT_EQ(::read(pty.master(), echo, 3), 3);
     EXPECT_EQ(Bytes(echo, echo + 3), (Bytes{0x0A, 0x03, 0x7F}));
+}
+
+TEST(SerialPort, HangUpIsAnErrorNotATimeOut) {
+    auto pty = std::make_unique<Pty>();
+    Port port;
+    ASSERT_TRUE(port.open(pty->slavePath()));
+    ASSERT_TRUE(port.configure(9600, StopBits::one));
+    pty.reset();
+    std::uint8_t b = 0;
+    EXPECT_EQ(port.readByte(b, 5000), ReadStatus::error);
+    EXPECT_EQ(port.read(&b, 1, 5000), -1);
 }
 
 TEST(SerialPort, ClosedPortsFailEveryOperation) {

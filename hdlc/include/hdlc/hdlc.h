@@ -38,7 +38,8 @@ extern "C" {
 HDLC_API int32_t hdlcVersion(void);
 
 /* Reads up to count bytes unframed within the read time-out: the number read, -1 when the read
- * fails (port not open), -6 for a port outside 1..255. The third argument is not used. */
+ * fails (port not open, null buffer, negative count), -6 for a port outside 1..255. The third
+ * argument is not used. */
 HDLC_API int32_t inPort(int32_t port, uint8_t* buffer, int32_t unused, int32_t count);
 
 /* One request-answer exchange with station address on port; see the results above. On return
@@ -46,12 +47,13 @@ HDLC_API int32_t inPort(int32_t port, uint8_t* buffer, int32_t unused, int32_t c
 HDLC_API int32_t _hdlcSendDataDll(int32_t port, int32_t address, int32_t control, const uint8_t* data, int32_t length,
                                   const uint8_t** answer, int32_t* answerLength);
 
-/* Writes bytes unframed: the number written, -1 when the write fails, -6 for a port outside
- * 1..255 or not open. */
+/* Writes bytes unframed: the number written, -1 when the write fails (also for a negative
+ * length or null data), -6 for a port outside 1..255 or not open. */
 HDLC_API int32_t _hdlcOutPortDll(int32_t port, const uint8_t* data, int32_t length);
 
-/* Read time-out [ms] of one byte, tries per request, pause before each further try [ms],
- * answer mode (0 strict, 1 relaxed, 2 raw). A negative argument keeps that setting. */
+/* Read time-out [ms] of one byte (0: no wait), tries per request, pause before each further try
+ * [ms], answer mode (0 strict, 1 relaxed, 2 raw). A negative argument keeps that setting, and so
+ * does an answer mode above 2. Defaults at load: 100, 2, 10, 0. */
 HDLC_API void hdlcSetup(int32_t readTimeout, int32_t tries, int32_t retryPause, int32_t answerMode);
 
 /* New baud rate for an open port; false when the port is outside 1..255 or not open. */

@@ -1,8 +1,10 @@
 #include "platform/serial.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -83,6 +85,9 @@ speed_t standardSpeed(int baud) {
 
 using Clock = std::chrono::steady_clock;
 
+// Bytes taken from the driver in one read; the size of the original driver queue.
+constexpr std::size_t kReadAhead = 1024;
+
 int remainingMs(Clock::time_point deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     return left > 0 ? static_cast<int>(left) : 0;
@@ -117,12 +122,17 @@ Port::~Port() {
     close();
 }
 
-Port::Port(Port&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+Port::Port(Port&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), pending_(std::move(other.pending_)), head_(std::exchange(other.head_, 0)),
+      tail_(std::exchange(other.tail_, 0)) {}
 
 Port& Port::operator=(Port&& other) noexcept {
     if (this != &other) {
         close();
         fd_ = std::exchange(other.fd_, -1);
+        pending_ = std::move(other.pending_);
+        head_ = std::exchange(other.head_, 0);
+        tail_ = std::exchange(other.tail_, 0);
     }
     return *this;
 }
@@ -146,6 +156,8 @@ bool Port::open(const std::string& path) {
         return false;
     }
     fd_ = fd;
+    pending_.assign(kReadAhead, 0);
+    head_ = tail_ = 0;
     return true;
 }
 
@@ -156,6 +168,7 @@ bool Port::close() {
     // The exclusive mark belongs to the terminal, not to the descriptor; a pseudo-terminal
     // whose other side stays open would keep it after the close.
     ioctl(fd_, TIOCNXCL);
+    head_ = tail_ = 0;
     const int rc = ::close(std::exchange(fd_, -1));
     return rc == 0;
 }
@@ -210,6 +223,7 @@ bool Port::raiseRtsDtr() {
 }
 
 bool Port::purge() {
+    head_ = tail_ = 0;
     return fd_ >= 0 && tcflush(fd_, TCIOFLUSH) == 0;
 }
 
@@ -218,37 +232,49 @@ int Port::bytesAvailable() const {
     if (fd_ < 0 || ioctl(fd_, FIONREAD, &n) != 0) {
         return -1;
     }
-    return n;
+    return n + static_cast<int>(buffered());
 }
 
-ReadStatus Port::readByte(std::uint8_t& out, int timeoutMs) {
-    if (fd_ < 0) {
-        return ReadStatus::error;
-    }
+bool Port::fill(int timeoutMs) {
+    failed_ = false;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0);
     int wait = timeoutMs > 0 ? timeoutMs : 0;
     for (;;) {
         pollfd p{fd_, POLLIN, 0};
         const int r = ::poll(&p, 1, wait);
-        if (r < 0) {
-            if (errno != EINTR) {
-                return ReadStatus::error;
-            }
-        } else if (r == 0) {
-            return ReadStatus::timeout;
-        } else if ((p.revents & POLLIN) != 0) {
-            const ssize_t n = ::read(fd_, &out, 1);
-            if (n == 1) {
-                return ReadStatus::byte;
+        if (r == 0) {
+            return false;
+        }
+        if (r > 0 && (p.revents & POLLIN) != 0) {
+            const ssize_t n = ::read(fd_, pending_.data(), pending_.size());
+            if (n > 0) {
+                head_ = 0;
+                tail_ = static_cast<std::size_t>(n);
+                return true;
             }
             if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
-                return ReadStatus::error;
+                failed_ = true;
+                return false;
             }
-        } else {
-            return ReadStatus::error; // hang-up or error without data
+        } else if (r > 0 || errno != EINTR) {
+            failed_ = true; // hang-up or error without data
+            return false;
         }
         wait = remainingMs(deadline);
     }
+}
+
+ReadStatus Port::readByte(std::uint8_t& out, int timeoutMs) {
+    if (buffered() == 0) {
+        if (fd_ < 0) {
+            return ReadStatus::error;
+        }
+        if (!fill(timeoutMs)) {
+            return failed_ ? ReadStatus::error : ReadStatus::timeout;
+        }
+    }
+    out = pending_[head_++];
+    return ReadStatus::byte;
 }
 
 long Port::read(std::uint8_t* buffer, std::size_t count, int timeoutMs) {
@@ -258,23 +284,16 @@ long Port::read(std::uint8_t* buffer, std::size_t count, int timeoutMs) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs > 0 ? timeoutMs : 0);
     std::size_t got = 0;
     while (got < count) {
-        pollfd p{fd_, POLLIN, 0};
-        const int r = ::poll(&p, 1, remainingMs(deadline));
-        if (r < 0 && errno == EINTR) {
-            continue;
-        }
-        if (r == 0) {
+        if (buffered() == 0 && !fill(remainingMs(deadline))) {
+            if (failed_ && got == 0) {
+                return -1;
+            }
             break;
         }
-        if (r < 0 || (p.revents & POLLIN) == 0) {
-            return got > 0 ? static_cast<long>(got) : -1;
-        }
-        const ssize_t n = ::read(fd_, buffer + got, count - got);
-        if (n > 0) {
-            got += static_cast<std::size_t>(n);
-        } else if (n == 0 || (errno != EINTR && errno != EAGAIN)) {
-            return got > 0 ? static_cast<long>(got) : -1;
-        }
+        const std::size_t take = std::min(count - got, buffered());
+        std::memcpy(buffer + got, pending_.data() + head_, take);
+        head_ += take;
+        got += take;
     }
     return static_cast<long>(got);
 }

@@ -2,6 +2,11 @@
 // in the device folder: the folder named by VELTRON_DEVDIR, or /dev. An installation creates
 // those names with udev rules; tests point VELTRON_DEVDIR at links to pseudo-terminals.
 //
+// A Port owns one file descriptor and a small read-ahead buffer: a read takes every byte the
+// driver holds in one system call and hands them out one at a time, so a frame costs a few
+// calls instead of two per byte. Bytes held there count as received: bytesAvailable() includes
+// them, purge() discards them.
+//
 // A Port owns one file descriptor. It is opened exclusively (TIOCEXCL keeps other users out,
 // flock keeps out root and other processes of ours, which TIOCEXCL does not), configured raw
 // (no echo, no CR/LF mapping, no signals, no flow control, CLOCAL | CREAD) and read one byte at
@@ -12,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace veltron::serial {
 
@@ -68,7 +74,14 @@ public:
     long write(const std::uint8_t* data, std::size_t count);
 
 private:
+    bool fill(int timeoutMs); // waits for bytes and reads what the driver holds; false on time-out or error
+    std::size_t buffered() const { return tail_ - head_; }
+
     int fd_ = -1;
+    std::vector<std::uint8_t> pending_; // read ahead from the driver, not yet handed out
+    std::size_t head_ = 0;
+    std::size_t tail_ = 0;
+    bool failed_ = false; // the last fill failed (as opposed to timing out)
 };
 
 // Sets or reads a baud rate without a B constant through termios2 (Linux). Kept apart from
