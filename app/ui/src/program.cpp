@@ -3,6 +3,7 @@
 #include "app/environment.h"
 #include "app/process.h"
 #include "platform/files.h"
+#include "screens/main_menu.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -218,32 +219,20 @@ void Program::setUpScreen() {
     mainWindow_->processEvents();
 }
 
+StatusTexts Program::statusTexts() const {
+    const OperatorState& s = state_->state();
+    return StatusTexts{s.TRAIN, catalogue_->bogieName(s.CHASSIE), catalogue_->seriesName(s.SERIA),
+                       std::to_string(s.NOWSPRING), std::to_string(s.NOWKOMPL)};
+}
+
 void Program::drawMainScreen() {
-    Canvas& c = *canvas_;
-    const auto cash = paths_.work("Temp\\cash.bmp");
-    c.save(cash);
-    c.load(cash);
-    screen_->picture("fon1.bmp", 0, 0);
-    screen_->banner(settings_->Depo1Name + "  " + settings_->DepoName, 40, 18);
-    keypad_->allDead();
-    for (int k : {3, 4, 5, 6, 9, 10, 13}) {
-        keypad_->setLive(k, true);
-    }
-    keypad_->drawKeypad();
-    keypad_->caption("Замер", "комплекта", 3);
-    keypad_->caption("№", "поезда", 4);
-    keypad_->caption("Серия", "поезда", 5);
-    keypad_->caption("Тип", "тележки", 6);
-    keypad_->caption("Архив", "комплектов", 9);
-    keypad_->caption("Режим", "прогрева", 10);
-    keypad_->caption("Завершение", "работы", 13);
-    showStatus();
+    drawMainMenu(*screen_, *keypad_, statusTexts());
+    mainWindow_->refresh();
 }
 
 void Program::showStatus() {
-    const OperatorState& s = state_->state();
-    screen_->statusPanel(s.TRAIN, catalogue_->bogieName(s.CHASSIE), catalogue_->seriesName(s.SERIA),
-                         std::to_string(s.NOWSPRING), std::to_string(s.NOWKOMPL));
+    const StatusTexts t = statusTexts();
+    screen_->statusPanel(t.train, t.bogie, t.series, t.springs, t.sets);
     mainWindow_->refresh();
 }
 

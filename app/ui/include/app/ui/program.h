@@ -20,6 +20,7 @@
 #include "platform/database.h"
 #include "platform/desktop.h"
 #include "screens/keypad.h"
+#include "screens/main_menu.h"
 #include "screens/pickers.h"
 #include "screens/screen.h"
 
@@ -88,6 +89,7 @@ public:
     [[noreturn]] void errorExit(const std::string& message);
 
     void drawMainScreen();
+    StatusTexts statusTexts() const;
     void showStatus();
     void shutdownScreen();
 
