@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <thread>
 #include <unistd.h>
 
@@ -14,11 +15,12 @@
 #include "platform/text.h"
 
 namespace veltron::testing {
-namespace {
 
 HdlcApi g_api;
 std::filesystem::path g_work;
 std::filesystem::path g_dev;
+
+namespace {
 
 template <typename F>
 void bind(void* lib, F& slot, const char* name) {
@@ -64,8 +66,29 @@ std::string waitForTrace(const std::string& fragment) {
 
 } // namespace veltron::testing
 
+namespace {
+
+// Child mode: load the library in the given folder, make one stamped trace line, wait for the
+// flush. Lets a test see the load-time header under other settings than this process's.
+int loadLibraryIn(const char* dir) {
+    std::filesystem::current_path(dir);
+    void* lib = dlopen(HDLC_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    if (lib == nullptr) {
+        return 2;
+    }
+    auto init = reinterpret_cast<decltype(&::hdlcInitComPort)>(dlsym(lib, "hdlcInitComPort"));
+    init(0, 9600);
+    veltron::testing::g_work = dir;
+    return veltron::testing::waitForTrace("InitComPort").empty() ? 1 : 0;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     using namespace veltron::testing;
+    if (argc == 3 && std::string(argv[1]) == "--load-library-in") {
+        return loadLibraryIn(argv[2]);
+    }
     ::testing::InitGoogleTest(&argc, argv);
     char tmpl[] = "/tmp/hdlc-tests-XXXXXX";
     if (mkdtemp(tmpl) == nullptr) {

@@ -1,11 +1,16 @@
 // The texts of hdlc.log as the library writes them.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <regex>
 #include <sstream>
 #include <thread>
+#include <unistd.h>
 
 #include "api.h"
+#include "platform/text.h"
 #include "station.h"
 
 namespace {
@@ -53,6 +58,41 @@ TEST(TraceLog, StartsWithTheHeaderBlock) {
     EXPECT_EQ(l[1], (workDir() / "hdlc.log").string()); // the directory at load time
     EXPECT_EQ(l[2], "частота процессора: 1000000000Гц");
     EXPECT_EQ(l[3], std::string(54, '-'));
+}
+
+TEST(TraceLog, HeaderAndStampsFollowTheCountsPerSecondFile) {
+    // A fresh process per case, since the file is read once at load.
+    struct Case {
+        const char* content;
+        const char* header;
+        const char* stampUnit;
+    };
+    const Case cases[] = {
+        {"0\r\n", "частота процессора не заданна (временные промежутки будут в тактах процессора)", R"(\(\+\d+мц\))"},
+        {"2000000000\r\n", "частота процессора: 2000000000Гц", R"(\(\+\d+\.\d\d(пс |нс |мкс|мс |сек)\))"},
+    };
+    char self[4096] = {};
+    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+    for (const Case& c : cases) {
+        const auto dir = workDir() / ("child-" + std::to_string(&c - cases));
+        std::filesystem::create_directories(dir);
+        std::ofstream(dir / "cpu.txt", std::ios::binary) << c.content;
+        const std::string cmd = "VELTRON_CPU_FILE='" + (dir / "cpu.txt").string() + "' '" + self +
+                                "' --load-library-in '" + dir.string() + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        std::ifstream in(dir / "hdlc.log", std::ios::binary);
+        const std::string log = veltron::text::cp1251ToUtf8(
+            std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+        const auto l = lines(log);
+        ASSERT_EQ(l.size(), 5U) << log;
+        EXPECT_EQ(l[0], "Create, Version HDLC - 34");
+        EXPECT_EQ(l[1], (dir / "hdlc.log").string());
+        EXPECT_EQ(l[2], c.header);
+        EXPECT_EQ(l[3], std::string(54, '-'));
+        const std::string clock = R"(\d\d\.\d\d\.\d{4} \d{1,2}:\d\d:\d\d\.[ \d]{3})";
+        EXPECT_TRUE(std::regex_match(l[4], std::regex(clock + c.stampUnit + " InitComPort. Недопустимый адрес!")))
+            << l[4];
+    }
 }
 
 class TraceOfLink : public ::testing::Test {
@@ -121,10 +161,12 @@ TEST_F(TraceOfLink, PortCallsAreTraced) {
     std::int32_t length = 0;
     EXPECT_EQ(hdlc().sendData(999, 0x37, 0x11, nullptr, 0, &answer, &length), -6);
     EXPECT_FALSE(hdlc().hdlcSetSpeed(kPort, 1200));
+    hdlc().hdlcSetup(-1, 2, -1, -1);
+    EXPECT_EQ(hdlc().sendData(247, 0x37, 0x11, nullptr, 0, &answer, &length), -2);
 
-    const std::string log = waitForTrace(" SetSpeed=1200, Result=False");
-    const auto l = linesFrom(log, " InitComPort, Speed=115200, Result=True", 11, true);
-    ASSERT_EQ(l.size(), 11U) << log;
+    const std::string log = waitForTrace("-247->");
+    const auto l = linesFrom(log, " InitComPort, Speed=115200, Result=True", 16, true);
+    ASSERT_EQ(l.size(), 16U) << log;
     EXPECT_TRUE(stamped(l[0], " InitComPort, Speed=115200, Result=True")) << l[0];
     EXPECT_TRUE(stamped(l[1], " ReInitComPort")) << l[1];
     EXPECT_TRUE(stamped(l[2], " SetSpeed=9600, Result=True")) << l[2];
@@ -136,6 +178,12 @@ TEST_F(TraceOfLink, PortCallsAreTraced) {
     EXPECT_TRUE(stamped(l[8], " CloseComPort, Result=True")) << l[8];
     EXPECT_TRUE(stamped(l[9], " -999-> hdlcSend. Недопустимый адрес!")) << l[9];
     EXPECT_TRUE(stamped(l[10], " SetSpeed=1200, Result=False")) << l[10];
+    // Network ports: the 0x01 prefix, no transport, every try fails at once.
+    EXPECT_TRUE(stamped(l[11], " -247-> 01 FF 7E 37 11 E5 F5 7E")) << l[11];
+    EXPECT_TRUE(stamped(l[12], " <-247-")) << l[12];
+    EXPECT_TRUE(stamped(l[13], " -247-> 01 FF 7E 37 11 E5 F5 7E")) << l[13];
+    EXPECT_TRUE(stamped(l[14], " <-247-")) << l[14];
+    EXPECT_EQ(l[15], "result=-2");
 }
 
 TEST_F(TraceOfLink, NothingIsWrittenWhileAnExchangeRuns) {
