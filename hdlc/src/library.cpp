@@ -66,7 +66,7 @@ public:
           textBadAddress_(cp1251("Недопустимый адрес!")) {
         createEmpty(logPath_);
         trace_.line("Create, Version HDLC - " + std::to_string(kVersion));
-        trace_.line(logPath_);
+        trace_.line(cp1251(logPath_));
         if (trace_.countsPerSecond() != 0) {
             trace_.line(cp1251("частота процессора: ") + std::to_string(trace_.countsPerSecond()) + cp1251("Гц"));
         } else {

@@ -295,6 +295,7 @@ TEST_F(Link, OpensRawAndReinitialisingOnlyChangesTheBaud) {
     EXPECT_EQ(cfgetospeed(&t), B9600);
     EXPECT_EQ(t.c_lflag & ICANON, 0U);
     EXPECT_TRUE(hdlc().hdlcSetSpeed(kPort, 19200));
+    EXPECT_FALSE(hdlc().hdlcSetSpeed(kPort, 0));
     ASSERT_EQ(tcgetattr(pty_.master(), &t), 0);
     EXPECT_EQ(cfgetospeed(&t), B19200);
 
