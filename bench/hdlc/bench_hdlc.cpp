@@ -41,6 +41,8 @@ struct Api {
     decltype(&::hdlcCloseComPort) close = nullptr;
 };
 
+std::filesystem::path g_scratch;
+
 // Loads the library from a scratch directory so that its hdlc.log lands there.
 Api loadLibrary() {
     char tmpl[] = "/tmp/hdlc-bench-XXXXXX";
@@ -48,6 +50,7 @@ Api loadLibrary() {
     if (dir == nullptr) {
         std::abort();
     }
+    g_scratch = dir;
     const auto old = std::filesystem::current_path();
     std::filesystem::current_path(dir);
     void* lib = dlopen(HDLC_LIBRARY, RTLD_NOW | RTLD_LOCAL);
@@ -176,4 +179,13 @@ BENCHMARK(ExchangeWithoutPort);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (!g_scratch.empty()) {
+        std::error_code ec;
+        std::filesystem::remove_all(g_scratch, ec);
+    }
+    return 0;
+}
