@@ -298,6 +298,8 @@ TEST_F(Link, OpensRawAndReinitialisingOnlyChangesTheBaud) {
     EXPECT_FALSE(hdlc().hdlcSetSpeed(kPort, 0));
     ASSERT_EQ(tcgetattr(pty_.master(), &t), 0);
     EXPECT_EQ(cfgetospeed(&t), B19200);
+    EXPECT_TRUE(hdlc().hdlcSetSpeed(kPort, 250000)); // a rate without a B constant
+    EXPECT_EQ(veltron::serial::readCustomBaud(pty_.master()), 250000);
 
     // The port still exchanges after the re-initialisation.
     ScriptedStation station(pty_);
