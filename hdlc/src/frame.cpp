@@ -117,6 +117,18 @@ AnswerCheck checkAnswer(std::span<const std::uint8_t> stored, std::uint8_t addre
     return {kResultAnswer, offset, n - dropped};
 }
 
+FrameFields splitFrame(std::span<const std::uint8_t> stored) {
+    FrameFields f;
+    if (stored.size() < 4) {
+        return f;
+    }
+    f.valid = fcsGood(stored);
+    f.address = stored[0];
+    f.control = stored[1];
+    f.data = stored.subspan(2, stored.size() - 4);
+    return f;
+}
+
 DecodeResult decodeFrame(std::span<const std::uint8_t> input, std::span<std::uint8_t> storage) {
     FrameReceiver rx(storage);
     DecodeResult r;

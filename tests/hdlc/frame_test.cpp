@@ -178,6 +178,22 @@ TEST(FrameAnswer, ChecksAndCutsPerMode) {
     }
 }
 
+TEST(FrameFields, SplitARequestAsAStationReadsIt) {
+    const Bytes wire = encodeRequest(0xF0, 0x1C, Bytes{0x7E, 0x00, 0x7D}, true);
+    std::vector<std::uint8_t> storage(kMaxStored);
+    const DecodeResult r = decodeFrame(wire, storage);
+    ASSERT_EQ(r.end, DecodeResult::End::complete);
+    const FrameFields f = splitFrame({storage.data(), r.stored});
+    EXPECT_TRUE(f.valid);
+    EXPECT_EQ(f.address, 0xF0);
+    EXPECT_EQ(f.control, 0x1C);
+    EXPECT_EQ(hex(Bytes(f.data.begin(), f.data.end())), "7E 00 7D");
+
+    storage[2] ^= 0x01;
+    EXPECT_FALSE(splitFrame({storage.data(), r.stored}).valid);
+    EXPECT_FALSE(splitFrame(Bytes{0xF0, 0x1C, 0x00}).valid);
+}
+
 TEST(FrameAnswer, EveryByteValueSurvivesTheRoundTrip) {
     Bytes data;
     for (int b = 0; b < 256; ++b) {

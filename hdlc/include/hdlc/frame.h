@@ -150,6 +150,15 @@ struct AnswerCheck {
 AnswerCheck checkAnswer(std::span<const std::uint8_t> stored, std::uint8_t address, std::uint8_t control,
                         AnswerMode mode);
 
+// The fields of a received frame (address, control, data, FCS), as a station reads a request.
+struct FrameFields {
+    bool valid = false; // at least address, control and FCS, and the FCS checks
+    std::uint8_t address = 0;
+    std::uint8_t control = 0;
+    std::span<const std::uint8_t> data; // into the stored bytes
+};
+FrameFields splitFrame(std::span<const std::uint8_t> stored);
+
 // The receiver run over a whole buffer, as it would run over a line that delivers exactly these
 // bytes and then falls silent.
 struct DecodeResult {
