@@ -76,6 +76,7 @@ int Program::run() {
 
     QApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
     createWindows();
+    wireSubsystems(*this);
     decimalPoint();
 
     starter_.setSingleShot(true);

@@ -47,6 +47,11 @@ struct ProgramOptions {
     std::function<void(const std::string&)> showMessage;
 };
 
+class Program;
+// Connects the subsystems to the program (app/ui/src/wiring.cpp); called once the windows
+// exist, before the main flow.
+void wireSubsystems(Program& program);
+
 class Program {
 public:
     explicit Program(ProgramOptions options);
