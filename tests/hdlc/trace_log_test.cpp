@@ -99,7 +99,7 @@ class TraceOfLink : public ::testing::Test {
 protected:
     void SetUp() override {
         link_ = linkComPort(devDir(), kPort, pty_);
-        hdlc().hdlcSetup(10, 2, 0, 0);
+        hdlc().hdlcSetup(2000, 2, 0, 0);
         ASSERT_TRUE(hdlc().hdlcInitComPort(kPort, 115200));
     }
     void TearDown() override {
@@ -124,6 +124,7 @@ TEST_F(TraceOfLink, ExchangeLinesShowWireAndStoredBytes) {
     station.expect(referenceRequest({0xFF, 0x22}));
     station.start();
     EXPECT_EQ(send(0x5A, 0x21, {0x7E}), 1);
+    hdlc().hdlcSetup(10, -1, -1, -1);
     EXPECT_EQ(send(0x5B, 0x21, {}), -2);
     EXPECT_EQ(send(0xFF, 0x22, {}), 0);
     EXPECT_EQ(station.finish(), "");
