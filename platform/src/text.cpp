@@ -427,14 +427,38 @@ std::string formatFixed(double v, int decimals) {
     if (!std::isfinite(v)) {
         return formatGeneral(v);
     }
-    char buf[512];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
-    std::string s = buf;
-    // "-0.0" reads oddly on a result sheet; the original printed "0.0".
-    if (s.front() == '-' && s.find_first_not_of("-0.") == std::string::npos) {
-        s.erase(0, 1);
+    if (decimals < 0) {
+        decimals = 0;
     }
-    return s;
+    // Halves round away from zero, as the original number formats did (0.25 -> "0.3"); the
+    // exact decimal expansion of the binary value decides what a half is.
+    char buf[512];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals + 40, std::fabs(v));
+    std::string digits = buf;
+    const auto dot = digits.find('.');
+    const std::size_t keep = dot + 1 + static_cast<std::size_t>(decimals);
+    const bool up = digits[keep] >= '5';
+    digits.erase(decimals == 0 ? dot : keep);
+    if (up) {
+        int i = static_cast<int>(digits.size()) - 1;
+        for (; i >= 0; --i) {
+            if (digits[static_cast<std::size_t>(i)] == '.') {
+                continue;
+            }
+            if (digits[static_cast<std::size_t>(i)] == '9') {
+                digits[static_cast<std::size_t>(i)] = '0';
+            } else {
+                ++digits[static_cast<std::size_t>(i)];
+                break;
+            }
+        }
+        if (i < 0) {
+            digits.insert(0, "1");
+        }
+    }
+    // "-0.0" reads oddly on a result sheet; the original printed "0.0".
+    const bool zero = digits.find_first_not_of("0.") == std::string::npos;
+    return (v < 0 && !zero ? "-" : "") + digits;
 }
 
 std::string formatThousands(double v, int decimals) {

@@ -123,6 +123,16 @@ TEST(RegionalFormats, DatesTimesAndNumbers) {
                                          "000.0");
     EXPECT_EQ(formatThousands(999.94, 1), "999.9");
     EXPECT_EQ(formatFixed(-0.01, 1), "0.0");
+    const std::pair<double, const char*> fixed[] = {
+        {0.25, "0.3"},      {-0.25, "-0.3"},  {0.35, "0.3"} /* 0.34999... in binary */,
+        {9.95, "9.9"},      {99.96, "100.0"}, {2.5, "2.5"},
+        {1234.0, "1234.0"}, {0.0, "0.0"},
+    };
+    for (const auto& [v, s] : fixed) {
+        EXPECT_EQ(formatFixed(v, 1), s) << v;
+    }
+    EXPECT_EQ(formatFixed(2.5, 0), "3");
+    EXPECT_EQ(formatFixed(999.5, 0), "1000");
 
     const std::pair<double, const char*> general[] = {
         {0, "0"},
