@@ -36,6 +36,16 @@ struct Installation {
         EXPECT_EQ(std::system(("sqlite3 '" + db + "' < " SOURCE_DIR "/install/catalogue.sql").c_str()), 0);
     }
     ~Installation() { fs::remove_all(root); }
+    // Options for a run on this installation; messages are collected instead of shown.
+    ProgramOptions options() {
+        ProgramOptions o;
+        o.programFolder = root / "bin";
+        o.workDir = root / "work";
+        o.singleInstanceCheck = false;
+        o.showMessage = [this](const std::string& m) { messages.push_back(m); };
+        return o;
+    }
+    std::vector<std::string> messages;
     std::string logText() const { return text::cp1251ToUtf8(files::readFile(root / "work" / "Log.txt").value_or("")); }
 };
 
@@ -72,18 +82,12 @@ std::string run(const std::string& command) {
 // train number entry, then the end of work.
 TEST(Program, OperatorEntersATrainNumberAndEndsTheWork) {
     Installation inst;
-    ProgramOptions options;
-    options.programFolder = inst.root / "bin";
-    options.workDir = inst.root / "work";
-    options.singleInstanceCheck = false;
-    std::vector<std::string> messages;
-    options.showMessage = [&](const std::string& m) { messages.push_back(m); };
-    Program program(options);
+    Program program(inst.options());
     // Train number 3581, accepted; series: one line down, chosen; 1 and 7 are dead on the
     // main screen; end of work.
     typeLater(program, "43581/52\r17-/");
     EXPECT_EQ(program.run(), 0);
-    EXPECT_TRUE(messages.empty());
+    EXPECT_TRUE(inst.messages.empty());
 
     const IniFile state = IniFile::load(inst.root / "bin" / "state.ini");
     EXPECT_EQ(state.get("INFO", "TRAIN"), "3581");
@@ -105,11 +109,7 @@ TEST(Program, OperatorEntersATrainNumberAndEndsTheWork) {
 
 TEST(Program, EscEndsTheProgramFromTheMenu) {
     Installation inst;
-    ProgramOptions options;
-    options.programFolder = inst.root / "bin";
-    options.workDir = inst.root / "work";
-    options.singleInstanceCheck = false;
-    Program program(options);
+    Program program(inst.options());
     QTimer::singleShot(0, [&program] {
         QCoreApplication::postEvent(&program.mainWindow(),
                                     new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
@@ -122,11 +122,7 @@ TEST(Program, EscEndsTheProgramFromTheMenu) {
 
 TEST(Program, AFailingMenuActionEndsThroughTheFaultExit) {
     Installation inst;
-    ProgramOptions options;
-    options.programFolder = inst.root / "bin";
-    options.workDir = inst.root / "work";
-    options.singleInstanceCheck = false;
-    Program program(options);
+    Program program(inst.options());
     bool hydraulicsOff = false;
     program.hydraulicsOff = [&] { hydraulicsOff = true; };
     program.menuActions[3] = [] { throw std::runtime_error("Нет связи с базой данных"); };
@@ -140,20 +136,14 @@ TEST(Program, AFailingMenuActionEndsThroughTheFaultExit) {
 
 TEST(Program, LoaderErrorEndsWithAMessageAndNonZeroStatus) {
     Installation inst;
-    ProgramOptions options;
-    options.programFolder = inst.root / "bin";
-    options.workDir = inst.root / "work";
-    options.singleInstanceCheck = false;
-    std::vector<std::string> messages;
-    options.showMessage = [&](const std::string& m) { messages.push_back(m); };
-    Program program(options);
+    Program program(inst.options());
     program.loader = [](const std::function<void(const std::string&)>& line) {
         line("Загрузка калибровки 1");
         throw std::runtime_error("Tabl1\\cal1.txt: строка 3 не число");
     };
     EXPECT_EQ(program.run(), 1);
-    ASSERT_EQ(messages.size(), 1U);
-    EXPECT_EQ(messages[0], "Tabl1\\cal1.txt: строка 3 не число");
+    ASSERT_EQ(inst.messages.size(), 1U);
+    EXPECT_EQ(inst.messages[0], "Tabl1\\cal1.txt: строка 3 не число");
     EXPECT_EQ(inst.logText().find("Система готова к работе."), std::string::npos);
 }
 
