@@ -51,6 +51,33 @@ std::optional<std::vector<RegisterWrite>> frequencyWrites(int model, double x) {
     return std::vector<RegisterWrite>{{4, v}};
 }
 
+DriveAnswer readDriveAnswer(bool writeFunction, const std::function<bool(std::uint8_t&)>& next) {
+    DriveAnswer a;
+    std::uint8_t b = 0;
+    const auto appendHex = [&] {
+        char s[4];
+        std::snprintf(s, sizeof s, "%02X ", b);
+        a.text += s;
+    };
+    if (writeFunction) {
+        for (int j = 0; j < 8; ++j) {
+            if (!next(b)) {
+                a.completionCode = j + 10;
+                return a;
+            }
+            appendHex();
+            a.write[static_cast<std::size_t>(j)] = b;
+        }
+        a.count = 8;
+        return a;
+    }
+    while (a.count < kDriveMaxAnswer && next(b)) {
+        appendHex();
+        ++a.count;
+    }
+    return a;
+}
+
 DriveLink::DriveLink(int port, int baud, int model, SleepMs sleep)
     : port_(port), baud_(baud), model_(model), sleep_(std::move(sleep)) {}
 
@@ -74,36 +101,14 @@ void DriveLink::request(std::span<const std::uint8_t> functionData) {
         }
     }
     sleep_(25);
-    answerText_.clear();
-    const auto waiting = [&] {
-        return opened && p.bytesAvailable() > 0 && p.readByte(b, 0) == serial::ReadStatus::byte;
-    };
-    const auto appendHex = [&] {
-        char s[4];
-        std::snprintf(s, sizeof s, "%02X ", b);
-        answerText_ += s;
-    };
+    const DriveAnswer a = readDriveAnswer(!functionData.empty() && functionData[0] == 6, [&](std::uint8_t& out) {
+        return opened && p.bytesAvailable() > 0 && p.readByte(out, 0) == serial::ReadStatus::byte;
+    });
+    answerCount_ = a.count;
+    answerText_ = a.text;
     if (!functionData.empty() && functionData[0] == 6) {
-        completionCode_ = 0;
-        for (int j = 0; j < 8; ++j) {
-            if (!waiting()) {
-                completionCode_ = j + 10;
-                break;
-            }
-            appendHex();
-            writeAnswer_[static_cast<std::size_t>(j)] = b;
-        }
-        if (completionCode_ == 0) {
-            answerCount_ = 8;
-        }
-    } else {
-        int count = 0;
-        // A babbling line must not hold the user-interface thread; no answer is this long.
-        while (count < 256 && waiting()) {
-            appendHex();
-            ++count;
-        }
-        answerCount_ = count;
+        writeAnswer_ = a.write;
+        completionCode_ = a.completionCode;
     }
     p.close();
 }

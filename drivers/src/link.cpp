@@ -12,6 +12,9 @@ bool HdlcLink::initComPort(int port, int baud) {
 
 void HdlcLink::setup(int readTimeout, int tries, int retryPause, int answerMode) {
     hdlcSetup(readTimeout, tries, retryPause, answerMode);
+    if (answerMode >= 0 && answerMode <= 2) {
+        answerMode_ = answerMode; // the library keeps its mode for a value outside 0..2
+    }
 }
 
 bool HdlcLink::setSpeed(int port, int baud) {
@@ -29,6 +32,7 @@ int HdlcLink::exchange(int port, int address, int command, std::span<const std::
     last_.data = answer;
     last_.length = length;
     last_.result = result;
+    last_.checkBytes = answerMode_ == 2 ? 2 : 0;
     return result;
 }
 

@@ -164,7 +164,7 @@ void Terminal::reportCommandFault(int code) {
         if (const auto content = files::readFile(files::resolve(workDir_, "Errors\\RTA1000.txt"))) {
             const auto lines = text::cp1251Lines(*content);
             if (code >= 1 && static_cast<std::size_t>(code) <= lines.size()) {
-                line = text::cp1251ToUtf8(lines[static_cast<std::size_t>(code - 1)]);
+                line = lines[static_cast<std::size_t>(code - 1)];
             }
         }
     } catch (...) {
@@ -1092,12 +1092,7 @@ void Terminal::clearLog() {
 }
 
 void Terminal::saveReport() {
-    std::vector<std::string> lines;
-    lines.reserve(state.Memo1.size());
-    for (const std::string& l : state.Memo1) {
-        lines.push_back(text::utf8ToCp1251(l));
-    }
-    files::writeFileAtomic(files::resolve(workDir_, "report.txt"), text::cp1251Text(lines));
+    files::writeFileAtomic(files::resolve(workDir_, "report.txt"), text::cp1251Text(state.Memo1));
 }
 
 void Terminal::show() {

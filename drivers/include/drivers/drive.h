@@ -32,6 +32,17 @@ struct RegisterWrite {
 };
 std::optional<std::vector<RegisterWrite>> frequencyWrites(int model, double x);
 
+// What one request collected. The reader takes only bytes already waiting: next() gives the
+// next waiting byte or false when none is queued.
+struct DriveAnswer {
+    int count = 0;                       // bytes of the answer; function 6: 8 or 0
+    std::string text;                    // two hex digits and a space per byte
+    std::array<std::uint8_t, 8> write{}; // function 6: the first 8 bytes
+    int completionCode = 0;              // function 6: 0 all 8 bytes, 10 + j stopped at byte j
+};
+inline constexpr int kDriveMaxAnswer = 256; // a babbling line must not hold the thread
+DriveAnswer readDriveAnswer(bool writeFunction, const std::function<bool(std::uint8_t&)>& next);
+
 class DriveLink {
 public:
     using SleepMs = std::function<void(int ms)>;

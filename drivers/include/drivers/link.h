@@ -22,10 +22,13 @@ struct LastAnswer {
     const std::uint8_t* data = nullptr;
     int length = 0;
     int result = kLinkNoData; // exchange result that produced it
+    int checkBytes = 0;       // trailing check bytes kept in the length (2 in answer mode 2)
 
     // True when the exchange delivered an answer (result 1) that holds byte lastIndex. A
     // reading decodes nothing else: after a failed exchange the buffer holds foreign bytes.
-    bool usable(int lastIndex) const { return result == kLinkAnswer && data != nullptr && length > lastIndex; }
+    bool usable(int lastIndex) const {
+        return result == kLinkAnswer && data != nullptr && length - checkBytes > lastIndex;
+    }
     std::uint8_t at(int i) const { return data != nullptr && i >= 0 && i < length ? data[i] : 0; }
     // Big-endian values starting at byte i (callers check usable() first).
     std::uint16_t u16(int i) const { return static_cast<std::uint16_t>((at(i) << 8) | at(i + 1)); }
@@ -58,6 +61,7 @@ public:
 private:
     LastAnswer last_;
     long exchanges_ = 0;
+    int answerMode_ = 0; // the library's, as the last setup left it
 };
 
 } // namespace veltron::drivers
