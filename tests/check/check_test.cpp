@@ -137,6 +137,15 @@ TEST_F(CheckTest, CompleteRigInstallationHasNoProblem) {
     EXPECT_TRUE(report.notes.empty());
 }
 
+// The sample installation as shipped in install/ (in emulation, as its setup.ini says).
+TEST_F(CheckTest, ShippedSampleInstallationPasses) {
+    fs::copy_file(SOURCE_DIR "/install/setup.ini", program_ / "setup.ini", fs::copy_options::overwrite_existing);
+    fs::remove_all(work_ / "Errors");
+    fs::copy(SOURCE_DIR "/install/Errors", work_ / "Errors", fs::copy_options::recursive);
+    const auto report = run();
+    EXPECT_TRUE(report.problems.empty()) << subjects(report.problems);
+}
+
 TEST_F(CheckTest, EachDamageIsReportedOnceByItsSubject) {
     struct Case {
         const char* what;
