@@ -63,10 +63,14 @@ std::size_t FrequencyDrive::requestLength() const {
         return 0;
     }
     switch (buffer_[1]) {
+    case 1: // the read and single-write functions have one length, whether served or not
+    case 2:
     case 3:
     case 4:
+    case 5:
     case 6:
         return 8;
+    case 15:
     case 16:
         return buffer_.size() < 7 ? 0 : 9 + static_cast<std::size_t>(buffer_[6]);
     default:

@@ -496,15 +496,17 @@ std::string Simulator::control(const std::string& line) {
             }
         } else if (cmd == "state") {
             model_->advanceTo(modelNow());
-            char buf[512];
+            char buf[768];
             const RigModel& m = *model_;
             std::snprintf(buf, sizeof buf,
                           "time=%.1f carriage=%.3f centring=%.3f geometry=%.3f press=%.3f status=0x%04X adc=%u "
-                          "force=%.1f press_count=%d scan=%d points=%d divider=%d drain=%d pump=%d\n",
+                          "force=%.1f press_count=%d scan=%d points=%d divider=%d drain=%d pump=%d moving=%d%d%d%d\n",
                           m.now(), m.axis(AxisId::carriage).pos, m.axis(AxisId::centring).pos,
                           m.axis(AxisId::geometry).pos, m.axis(AxisId::press).pos, m.statusWord(), m.adc(), m.forceKg(),
                           m.pressCount(), m.scanArmed() ? 1 : 0, m.scanPoints(), m.divider(), m.drain ? 1 : 0,
-                          m.pumpRunning ? 1 : 0);
+                          m.pumpRunning ? 1 : 0, m.axis(AxisId::carriage).moving != 0,
+                          m.axis(AxisId::centring).moving != 0, m.axis(AxisId::geometry).moving != 0,
+                          m.axis(AxisId::press).moving != 0);
             out += buf;
         } else if (cmd == "speed" && w.size() == 2) {
             const auto f = text::parseDouble(w[1]);

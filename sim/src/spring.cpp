@@ -13,7 +13,7 @@ namespace {
 
 std::string lower(std::string s) {
     for (char& ch : s) {
-        if (ch >= 'A' && ch <= 'Z' && s.size() > 1) {
+        if (ch >= 'A' && ch <= 'Z') {
             ch = static_cast<char>(ch - 'A' + 'a');
         }
     }
