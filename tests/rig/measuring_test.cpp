@@ -1,6 +1,7 @@
 // Profile download, the geometry measurement and the UDP step events.
 #include "fixture.h"
 
+#include "../drivers/raw_peer.h"
 #include "hdlc/hdlc.h"
 #include "platform/files.h"
 
@@ -167,6 +168,37 @@ TEST_F(Download, FailedScanStartSetsTheMotionTimeOut) {
     t_->geometryMeasurement();
     EXPECT_TRUE(t_->values.motionTimeout);
     EXPECT_NE(std::find(t_->state.Memo1.begin(), t_->state.Memo1.end(), "№1<<0"), t_->state.Memo1.end());
+}
+
+// --- load cell -------------------------------------------------------------------------------
+
+TEST_F(RigTest, WeightReadShowsBcdDigitsAndKeepsTheLastWeightOnABadAnswer) {
+    Bytes reply;
+    RawPeer peer([](const Bytes& b) { return b.size() >= 6 && b[b.size() - 1] == 0xFF && b[b.size() - 2] == 0xFF; },
+                 [&reply](const Bytes&) { return reply; });
+    peer.pty().link(dir_ / "dev", 4);
+    start();
+    const auto frame = [](Bytes body) {
+        Bytes w{0xFF};
+        for (const std::uint8_t b : body) {
+            w.push_back(b);
+        }
+        w.push_back(drivers::tenzoCrc(body));
+        w.push_back(0xFF);
+        w.push_back(0xFF);
+        return w;
+    };
+    reply = frame({0x11, 0xC3, 0x56, 0x34, 0x12});
+    t_->weightRead();
+    EXPECT_EQ(t_->state.labels.at("Label38").caption, "Вес=123456");
+    EXPECT_EQ(t_->values.lastWeight, 123456);
+
+    reply = frame({0x11, 0xC3, 0x5A, 0x34, 0x12}); // not packed BCD
+    t_->weightRead();
+    EXPECT_EQ(t_->state.labels.at("Label38").caption, "Вес=?");
+    EXPECT_EQ(t_->values.lastWeight, 123456);
+    EXPECT_EQ(peer.requests().size(), 2U);
+    EXPECT_TRUE(std::filesystem::exists(dir_ / "tenzo.log"));
 }
 
 // --- UDP --------------------------------------------------------------------------------------
