@@ -99,6 +99,9 @@ int main(int argc, char** argv) {
             return 2;
         }
         veltron::sim::Simulator sim(o);
+        for (const auto& w : sim.warnings()) {
+            std::fprintf(stderr, "rigsim: warning: %s\n", w.c_str());
+        }
         g_sim = &sim;
         struct sigaction sa {};
         sa.sa_handler = onSignal;

@@ -6,6 +6,8 @@
 #include "sim/peripherals.h"
 #include "sim/stations.h"
 
+#include <array>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -74,6 +76,7 @@ Simulator::Simulator(Options options) : options_(std::move(options)) {
         throw std::runtime_error(std::string("calibration tables: ") + e.what());
     }
 
+    checkCameras(cams);
     model_ = std::make_unique<RigModel>(rigConfigFrom(settings_));
     model_->setSpring(options_.spring);
 
@@ -120,6 +123,39 @@ Simulator::Simulator(Options options) : options_(std::move(options)) {
         const std::string reply = control(c);
         if (reply.rfind("error", 0) == 0 || reply.find("\nerror") != std::string::npos) {
             throw std::runtime_error(c + ": " + reply);
+        }
+    }
+}
+
+void Simulator::checkCameras(const CameraSetup& cams) {
+    const auto& p = cams.params;
+    if (settings_.NZ > CameraBus::kMaxPoints) {
+        const RigConfig c = rigConfigFrom(settings_);
+        char buf[256];
+        std::snprintf(buf, sizeof buf,
+                      "NZ=%d: a camera holds %d points, so a scan covers only the top %.1f mm (from %.1f mm down)",
+                      settings_.NZ, CameraBus::kMaxPoints, CameraBus::kMaxPoints * c.scanStep, c.scanTop);
+        warnings_.push_back(buf);
+    }
+    const SpringSpec& s = options_.spring;
+    const double r = s.outerDiameter / 2.0;
+    const double cx = p.Va / 2.0 + s.offsetX;
+    const double cy = p.Vb / 2.0 + s.offsetY;
+    // Distance from each camera to the nearest surface point on its beam.
+    const std::array<double, 5> near{0.0, cy - r, cx - r, p.Vb - cy - r, p.Va - cx - r};
+    for (int c = 1; c <= math::kCameras; ++c) {
+        const auto& t = cams.calibration.table(c);
+        const float dmm = p.dmm[static_cast<std::size_t>(c)];
+        const double lo = std::min(t[1], t[math::kMaxPixel]) + dmm;
+        const double hi = std::max(t[1], t[math::kMaxPixel]) + dmm;
+        if (near[static_cast<std::size_t>(c)] < lo || near[static_cast<std::size_t>(c)] > hi) {
+            char buf[256];
+            std::snprintf(buf, sizeof buf,
+                          "camera %d sees nothing of the spring: its table covers %.1f..%.1f mm, the spring's surface "
+                          "lies %.1f mm away (Va=%.1f Vb=%.1f gx%d=%.1f)",
+                          c, lo, hi, near[static_cast<std::size_t>(c)], p.Va, p.Vb, c,
+                          p.gx[static_cast<std::size_t>(c)]);
+            warnings_.push_back(buf);
         }
     }
 }

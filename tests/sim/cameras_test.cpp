@@ -176,3 +176,27 @@ INSTANTIATE_TEST_SUITE_P(Springs, EvaluationTest,
 
 } // namespace
 } // namespace veltron::simtest
+
+namespace veltron::simtest {
+namespace {
+
+TEST(InstallationCheck, WarnsOfScansTooLongAndCamerasThatCannotSeeTheSpring) {
+    const auto dir = scratch("check");
+    sim::Options o = fastOptions(dir);
+    EXPECT_TRUE(sim::Simulator(o).warnings().empty());
+
+    o.setupPath = std::filesystem::path(VELTRON_INSTALL_DIR) / "setup.ini"; // 10000 points
+    auto w = sim::Simulator(o).warnings();
+    ASSERT_EQ(w.size(), 1U);
+    EXPECT_NE(w[0].find("NZ=10000"), std::string::npos);
+
+    o = fastOptions(dir);
+    o.spring.offsetX = 150; // far off the centre: out of cameras 2 and 4's tables
+    w = sim::Simulator(o).warnings();
+    ASSERT_EQ(w.size(), 2U);
+    EXPECT_EQ(w[0].rfind("camera 2 sees nothing", 0), 0U);
+    EXPECT_EQ(w[1].rfind("camera 4 sees nothing", 0), 0U);
+}
+
+} // namespace
+} // namespace veltron::simtest

@@ -13,9 +13,8 @@ namespace veltron::simtest {
 
 const std::vector<std::pair<std::string, std::string>>& realisticMathem() {
     static const std::vector<std::pair<std::string, std::string>> v{
-        {"NZ", "2400"},   {"HV", "600.0"},  {"HN", "120.0"},  {"Hgm", "600.0"}, {"dHgm", "0.0"},
-        {"DMV", "-0.1"},  {"Va", "960.0"},  {"Vb", "960.0"},  {"gx1", "480.0"}, {"gx2", "480.0"},
-        {"gx3", "480.0"}, {"gx4", "480.0"}, {"Hpr", "600.0"},
+        {"NZ", "2400"},  {"HV", "600.0"}, {"HN", "120.0"},  {"Hgm", "600.0"},
+        {"dHgm", "0.0"}, {"DMV", "-0.1"}, {"Hpr", "600.0"},
     };
     return v;
 }

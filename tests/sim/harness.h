@@ -18,11 +18,13 @@ namespace veltron::simtest {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A folder with the sample installation's setup.ini, its scan and camera geometry made
-// realistic for a train spring (see realisticMathem), and its calibration tables.
+// A folder with the sample installation's setup.ini and calibration tables, the scan made
+// to fit a camera's memory and the press height conversion through its own calibration
+// points (see realisticMathem).
 std::filesystem::path makeInstallation(const std::filesystem::path& dir);
-// The [Mathem] values the installation is given: NZ points of 0.2 mm from 600 mm down, and
-// the cameras placed so that the spring's surface lies inside the calibration tables.
+// The [Mathem] values the installation is given: 2400 points of 0.2 mm from 600 mm down
+// (the sample's 10000 points would not fit the cameras' 2498), and Hpr = 600 so that the
+// press encoder's calibration points (0 counts at 600 mm, 100000 at 100 mm) hold.
 const std::vector<std::pair<std::string, std::string>>& realisticMathem();
 
 class RunningSim {

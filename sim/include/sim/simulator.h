@@ -82,6 +82,9 @@ public:
     std::string control(const std::string& line);
 
     RigModel& model() { return *model_; }
+    // What in the installation keeps the rig from scanning the spring as it stands: a scan
+    // longer than a camera's memory, a camera whose table does not reach the spring.
+    const std::vector<std::string>& warnings() const { return warnings_; }
 
 private:
     struct Pending {
@@ -106,6 +109,7 @@ private:
         std::string out;
     };
 
+    void checkCameras(const CameraSetup& cams);
     double modelNow() const;
     Line* lineOf(const std::string& device);
     Device* deviceOf(const std::string& device, Line** line = nullptr);
@@ -122,6 +126,7 @@ private:
     std::unique_ptr<RigModel> model_;
     std::vector<std::unique_ptr<Line>> lines_;
     std::map<std::string, DeviceFaults> faults_;
+    std::vector<std::string> warnings_;
     int listen_ = -1;
     int wake_[2] = {-1, -1};
     std::vector<Client> clients_;
