@@ -32,7 +32,7 @@ RangeReading rangeReading(std::int32_t firstPoint, int camera, const math::Calib
     return r;
 }
 
-RangeFinderWindow::RangeFinderWindow(std::function<std::int32_t(int camera)> takeProfile,
+RangeFinderWindow::RangeFinderWindow(std::function<std::optional<std::int32_t>(int camera)> takeProfile,
                                      const math::Calibration& calibration, const math::MathParams& params,
                                      QWidget* parent)
     : QDialog(parent), takeProfile_(std::move(takeProfile)), calibration_(calibration), params_(params) {
@@ -129,11 +129,16 @@ int RangeFinderWindow::chosenCamera() const {
 
 void RangeFinderWindow::measure() {
     const int camera = chosenCamera();
-    const std::int32_t first = takeProfile_ ? takeProfile_(camera) : 0;
-    const RangeReading r = rangeReading(first, camera, calibration_, params_);
+    const std::optional<std::int32_t> first = takeProfile_ ? takeProfile_(camera) : std::nullopt;
+    label5_->setText(QString::fromUtf8("Поправка: ") + fixed52(params_.dmm[camera]));
+    if (!first) {
+        label2_->setText("?");
+        label4_->setText("?");
+        return;
+    }
+    const RangeReading r = rangeReading(*first, camera, calibration_, params_);
     label2_->setText(QString::number(r.pixel));
     label4_->setText(fixed52(r.mm));
-    label5_->setText(QString::fromUtf8("Поправка: ") + fixed52(params_.dmm[camera]));
 }
 
 QString RangeFinderWindow::pixelText() const {

@@ -190,8 +190,11 @@ TEST(RangeFinder, MeasureShowsTheChosenCameraAndClosingStopsTheAutoPoll) {
     const math::Calibration cal = tableWith(3, 2047, 57.25F);
     std::vector<int> asked;
     service::RangeFinderWindow w(
-        [&asked](int camera) {
+        [&asked](int camera) -> std::optional<std::int32_t> {
             asked.push_back(camera);
+            if (asked.size() > 1) {
+                return std::nullopt; // the download failed
+            }
             return 3000;
         },
         cal, params);
@@ -203,6 +206,9 @@ TEST(RangeFinder, MeasureShowsTheChosenCameraAndClosingStopsTheAutoPoll) {
     EXPECT_EQ(w.pixelText(), "2047");
     EXPECT_EQ(w.mmText(), "55.25");
     EXPECT_EQ(w.offsetText(), QString::fromUtf8("Поправка: -2.00"));
+    service::findButton(&w, QString::fromUtf8("Замер"))->click();
+    EXPECT_EQ(w.pixelText(), "?");
+    EXPECT_EQ(w.mmText(), "?");
 
     w.show();
     auto* autoPoll = w.findChild<QCheckBox*>("CheckBox1");

@@ -326,6 +326,9 @@ void Program::mainFlow() {
                 console_->line("Подключение к оборудованию стенда ещё не реализовано.");
             }
         }
+        if (startupWindows) {
+            startupWindows();
+        }
         // Link errors during the system check never raise the communication fault screen.
         const bool rtError = settings_->rtErrorEnable;
         settings_->rtErrorEnable = false;
@@ -341,6 +344,9 @@ void Program::mainFlow() {
             console_->line("Инициализация стенда ещё не реализована.");
         }
         log_->write("Система готова к работе.");
+        if (systemStarted) {
+            systemStarted();
+        }
         state_->newShiftCheck(options_.clock(), *log_);
         showStatus();
         menuLoop();

@@ -1,6 +1,7 @@
 #include "app/ui/service_windows.h"
 
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -15,6 +16,7 @@ QPlainTextEdit* makeMemo(QWidget* parent) {
 } // namespace
 
 ConsoleWindow::ConsoleWindow(std::function<void()> closeProgram) {
+    setObjectName("TForm2");
     setWindowTitle("Consol");
     auto* layout = new QVBoxLayout(this);
     auto* group = new QGroupBox(QString::fromUtf8(" Вывод "), this);
@@ -22,9 +24,27 @@ ConsoleWindow::ConsoleWindow(std::function<void()> closeProgram) {
     memo_ = makeMemo(group);
     groupLayout->addWidget(memo_);
     layout->addWidget(group);
+    auto* buttons = new QHBoxLayout;
+    layout->addLayout(buttons);
     auto* close = new QPushButton(QString::fromUtf8("Закрыть программу"), this);
-    layout->addWidget(close);
+    buttons->addWidget(close);
     QObject::connect(close, &QPushButton::clicked, this, [closeProgram] { closeProgram(); });
+    buttons->addStretch();
+    const auto test = [this, buttons](const char* caption,
+                                      std::function<std::vector<std::string>()> ConsoleWindow::*hook) {
+        auto* b = new QPushButton(QString::fromUtf8(caption), this);
+        b->setObjectName(QString::fromUtf8(caption));
+        buttons->addWidget(b);
+        QObject::connect(b, &QPushButton::clicked, this, [this, hook] {
+            if (this->*hook) {
+                for (const std::string& line : (this->*hook)()) {
+                    append(line);
+                }
+            }
+        });
+    };
+    test("Button1", &ConsoleWindow::databaseTest);
+    test("Button4", &ConsoleWindow::databaseList);
     resize(520, 420);
 }
 

@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 class QCheckBox;
@@ -32,9 +33,10 @@ RangeReading rangeReading(std::int32_t firstPoint, int camera, const math::Calib
 class RangeFinderWindow : public QDialog {
 public:
     // takeProfile(camera): selects the camera, sets shutter, threshold and mode, switches the
-    // laser on, takes one measurement and downloads it; returns the first point of the row.
-    RangeFinderWindow(std::function<std::int32_t(int camera)> takeProfile, const math::Calibration& calibration,
-                      const math::MathParams& params, QWidget* parent = nullptr);
+    // laser on, takes one measurement and downloads it; returns the first point of the row, or
+    // nothing when the download failed (the labels then show "?" rather than an older reading).
+    RangeFinderWindow(std::function<std::optional<std::int32_t>(int camera)> takeProfile,
+                      const math::Calibration& calibration, const math::MathParams& params, QWidget* parent = nullptr);
 
     std::function<void(int status)> endProgram; // "Выход"
 
@@ -52,7 +54,7 @@ protected:
 private:
     void stopPolling();
 
-    std::function<std::int32_t(int)> takeProfile_;
+    std::function<std::optional<std::int32_t>(int)> takeProfile_;
     const math::Calibration& calibration_;
     const math::MathParams& params_;
     QRadioButton* radio_[5] = {};

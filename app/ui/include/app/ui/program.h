@@ -73,6 +73,7 @@ public:
     Catalogue& catalogue() { return *catalogue_; }
     CalibrationTables& calibration() { return *calibration_; }
     db::Connection& connection() { return *connection_; }
+    ConsoleWindow& consoleWindow() { return *consoleWindow_; }
 
     // The start-up loader; the program's own (calibration tables and catalogue from the
     // working directory) unless replaced.
@@ -84,6 +85,11 @@ public:
     std::function<void()> rigInit;                    // rig initialisation
     std::function<void()> hydraulicsOff;              // best effort, on every exit with emulation off
     std::map<int, std::function<void()>> menuActions; // 1, 3, 7, 9, 10
+    // Engineering windows of the start-up (both optional): after the ports are opened and
+    // before the system check (the evaluation window and the terminal, modally, when the
+    // settings ask for them); and once the system is ready (the debug-message window).
+    std::function<void()> startupWindows;
+    std::function<void()> systemStarted;
 
     // Ends the program at once from inside a procedure, switching the hydraulics off and
     // restoring the display first.

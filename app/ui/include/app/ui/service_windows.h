@@ -1,5 +1,5 @@
 // The small ordinary windows the start-up uses: the console (TForm2, "Consol") with the
-// console memo, and the loading log (TForm3, "Протокол загрузки данных"), green on black.
+// console memo and two database test buttons, and the loading log (TForm3, "Протокол загрузки данных"), green on black.
 #pragma once
 
 #include <QPlainTextEdit>
@@ -7,12 +7,17 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace veltron {
 
 class ConsoleWindow : public QWidget {
 public:
     explicit ConsoleWindow(std::function<void()> closeProgram);
+    // The two database test buttons ("Button1": connect and open Series; "Button4": list its
+    // records); each gives the lines the button writes to the memo.
+    std::function<std::vector<std::string>()> databaseTest;
+    std::function<std::vector<std::string>()> databaseList;
     void append(const std::string& line);
     void clear();
     QString text() const;
