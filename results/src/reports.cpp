@@ -53,6 +53,33 @@ Reports::Reports(Screen& screen, Keypad& keypad, const Catalogue& catalogue, db:
 
 // --- result pages ---
 
+PrintTexts springPrintTexts(const _xZamer& r, const Catalogue& catalogue) {
+    const SpringType& type = catalogue.springType(r.Nsping);
+    PrintTexts t;
+    t.name = r.Name;
+    t.dateTime = dateTimeText(r.DataTime);
+    t.bogie = catalogue.bogieName(r.Ch);
+    t.springType = type.name;
+    t.series = r.Se;
+    t.train = r.Po;
+    const bool inner = type.innerDiameter != 0;
+    for (int i = 1; i <= kSlotCount; ++i) {
+        const auto s = static_cast<std::size_t>(i);
+        t.parameter[s] = slotName(i, inner);
+        t.value[s] = numberText(r.List[s]);
+        if (i == kSlotDeflection) {
+            // The deflection row also shows the height under the test load.
+            t.value[s] += "(" +
+                          numberText(static_cast<double>(r.List[kSlotHeight]) -
+                                     static_cast<double>(r.List[kSlotDeflection])) +
+                          ")";
+        }
+        t.verdict[s] = slotVerdict(parameterCheck(r, i, catalogue));
+    }
+    t.pass = springCheck(r, catalogue);
+    return t;
+}
+
 void Reports::archiveCount() {
     if (!archiveMode_) {
         return;
@@ -70,13 +97,7 @@ void Reports::drawSpringResultPage(const _xZamer& r) {
     c.setFont(kPageFont, 14, colors::blue, true);
     c.text(440, 184, "Результат замера пружины : ");
 
-    texts_ = PrintTexts{};
-    texts_.name = r.Name;
-    texts_.dateTime = dateTimeText(r.DataTime);
-    texts_.bogie = catalogue_.bogieName(r.Ch);
-    texts_.springType = type.name;
-    texts_.series = r.Se;
-    texts_.train = r.Po;
+    texts_ = springPrintTexts(r, catalogue_);
 
     c.setFont(kPageFont, 14, kNavy, false);
     c.text(440, 216, "№ " + texts_.name);
@@ -106,20 +127,10 @@ void Reports::drawSpringResultPage(const _xZamer& r) {
         c.line(x, 566, x, 698, colors::grey);
     }
 
-    const bool inner = type.innerDiameter != 0;
     for (int i = 1; i <= kSlotCount; ++i) {
         const auto s = static_cast<std::size_t>(i);
-        texts_.parameter[s] = slotName(i, inner);
         const bool pass = parameterCheck(r, i, catalogue_);
-        std::string value = numberText(r.List[s]);
-        if (i == kSlotDeflection) {
-            value +=
-                "(" +
-                numberText(static_cast<double>(r.List[kSlotHeight]) - static_cast<double>(r.List[kSlotDeflection])) +
-                ")";
-        }
-        texts_.value[s] = value;
-        texts_.verdict[s] = slotVerdict(pass);
+        const std::string& value = texts_.value[s];
         const int row = 358 + 22 * i;
         c.setFont(kPageFont, 14, kNavy, false);
         c.text(440, row, texts_.parameter[s]);
@@ -141,7 +152,6 @@ void Reports::drawSpringResultPage(const _xZamer& r) {
     c.text(440, 512, "Толщина прутка");
     c.text(670, 512, numberText(type.Prutok));
 
-    texts_.pass = springCheck(r, catalogue_);
     screen_.picture(texts_.pass ? "allok.bmp" : "noallok.bmp", 120, 630);
     archiveCount();
     screen_.refresh();
@@ -350,6 +360,16 @@ bool Reports::printSpringSheet() {
 
 bool Reports::printSetSheet() {
     return deliver(setSheet(), records_.printCopy.Name);
+}
+
+bool Reports::printSpringSheet(const _xZamer& record) {
+    texts_ = springPrintTexts(record, catalogue_);
+    return printSpringSheet();
+}
+
+bool Reports::printSetSheet(const _xKZamer& record) {
+    records_.printCopy = record;
+    return printSetSheet();
 }
 
 bool Reports::deliver(const Sheet& sheet, const std::string& name) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace veltron::testing {
 namespace {
 
@@ -37,6 +39,13 @@ struct ArchiveRun {
         f.host.typeWhen = nullptr;
     }
 };
+
+// Saves the screen where a person asked for pictures (VELTRON_SHEET_PNG=folder).
+void keepForTheEye(const Canvas& c, const std::string& name) {
+    if (const char* dir = std::getenv("VELTRON_SHEET_PNG")) {
+        c.image().save(QString::fromStdString(std::string(dir) + "/" + name));
+    }
+}
 
 bool marked(const Canvas& c, int line) {
     const int y = 175 + 23 * line;
@@ -85,6 +94,7 @@ TEST(SpringArchive, ListCountAndKeys) {
     run.look = [&] {
         const Canvas& c = f.canvas;
         // The second page holds rows 14..19 on lines 1..6, the current one marked in aqua.
+        keepForTheEye(c, "spring-archive.png");
         listed = textMismatch(c, 120, 177 + 23 * 1, "0015-09122026", FontSpec{"Courier", 18, colors::black}) == 0 &&
                  textMismatch(c, 100, 555, "Всего замеров:20  ", FontSpec{"Times New Roman", 14, kNavy}) == 0;
     };
@@ -126,6 +136,10 @@ TEST(SetArchive, CorrectionIsStoredAndShownWithItsNewGroup) {
             textMismatch(f.canvas, 440, 644, "Группа комплекта:№ 1", FontSpec{"Impact", 18, colors::green}) == 0);
         rejected.push_back(textMismatch(f.canvas, 440, 644, "Группа комплекта:не определена",
                                         FontSpec{"Impact", 18, colors::red}) == 0);
+    };
+    run.look = [&, look = run.look] {
+        look();
+        keepForTheEye(f.canvas, "set-archive-" + std::to_string(groupOne.size()) + ".png");
     };
     run.run(true, "93/");
     EXPECT_EQ(groupOne, (std::vector<bool>{false, true, false}));

@@ -49,6 +49,10 @@ struct PrintTexts {
     bool pass = false;                                   // the spring check
 };
 
+// The print texts of a spring record, judged against the catalogue as loaded now; the texts
+// and verdicts that its result page shows.
+PrintTexts springPrintTexts(const _xZamer& record, const Catalogue& catalogue);
+
 // Where sheets go; replaceable so that tests and tools never need a printer or a viewer.
 struct SheetOutput {
     std::unique_ptr<SheetPrinter> printer = std::make_unique<SystemPrinter>();
@@ -76,6 +80,10 @@ public:
     // confirmation and return whether it was printed (or saved and opened in file mode).
     bool printSpringSheet();
     bool printSetSheet();
+    // The same for a given record (after a measurement): the print texts or the print copy
+    // are taken from it first.
+    bool printSpringSheet(const _xZamer& record);
+    bool printSetSheet(const _xKZamer& record);
     // The composed sheets, as they would be delivered.
     Sheet springSheet() const;
     Sheet setSheet() const;
