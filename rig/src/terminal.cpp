@@ -22,6 +22,12 @@ constexpr std::array<const char*, 9> kSensorLabel = {"Label9",  "Label10", "Labe
                                                      "Label16", "Label17", "Label18", "Label19"};
 constexpr std::array<int, 9> kSensorFault = {1, 4, 5, 8, 9, 14, 15, 16, 17};
 
+// A negative result, or 10000 bytes without a closing flag (result 2, no answer kept): both
+// are failed exchanges that the command reports.
+bool linkFailed(int result) {
+    return result < 0 || result == drivers::kLinkOverflow;
+}
+
 void putBe32(std::vector<std::uint8_t>& p, std::int32_t v) {
     const auto u = static_cast<std::uint32_t>(v);
     p.push_back(static_cast<std::uint8_t>(u >> 24));
@@ -222,7 +228,7 @@ int Terminal::secondExchange(int code, std::span<const std::uint8_t> payload) {
 }
 
 void Terminal::mainCommand(int code, std::span<const std::uint8_t> payload, int fault) {
-    if (mainExchange(code, payload) < 0) {
+    if (linkFailed(mainExchange(code, payload))) {
         reportCommandFault(fault);
     }
 }
@@ -273,7 +279,7 @@ void Terminal::status(const std::string& text, int i) {
 
 std::optional<bool> Terminal::pollBit(int bit) {
     const int result = mainExchange(17, {});
-    if (result < 0) {
+    if (linkFailed(result)) {
         reportCommandFault(kSensorFault.at(static_cast<std::size_t>(bit)));
     }
     Label& label = state.labels[kSensorLabel.at(static_cast<std::size_t>(bit))];
@@ -326,7 +332,7 @@ void Terminal::adcRead() {
 void Terminal::encoderRead(int n) {
     Busy busy(*this);
     const std::uint8_t p[] = {static_cast<std::uint8_t>(n)};
-    if (mainExchange(7, p) < 0) {
+    if (linkFailed(mainExchange(7, p))) {
         reportCommandFault(18);
     }
     const drivers::LastAnswer& a = link_.last();
@@ -384,7 +390,7 @@ void Terminal::pressHeightRead() {
 
 void Terminal::forceResultRead() {
     Busy busy(*this);
-    if (mainExchange(3, {}) < 0) {
+    if (linkFailed(mainExchange(3, {}))) {
         reportCommandFault(22);
     }
     const drivers::LastAnswer& a = link_.last();
@@ -412,7 +418,7 @@ void Terminal::forceResultRead() {
 void Terminal::secondSensorRead() {
     Busy busy(*this);
     const std::uint8_t p[] = {0, 0, 0};
-    if (secondExchange(7, p) < 0) {
+    if (linkFailed(secondExchange(7, p))) {
         reportCommandFault(24);
     }
     const drivers::LastAnswer& a = link_.last();
@@ -429,7 +435,7 @@ void Terminal::secondEncoderRead() {
     state.labels["Label43"].caption =
         a.usable(2) ? "ЛИР: " + std::to_string(a.at(1) + 256 * a.at(2)) : std::string("ЛИР: ?");
     notify();
-    if (result < 0) {
+    if (linkFailed(result)) {
         reportCommandFault(12);
     }
 }
@@ -447,7 +453,7 @@ void Terminal::dividerSet() {
     const int result = secondExchange(22, p);
     const drivers::LastAnswer& a = link_.last();
     addLog(a.usable(2) ? chars(a.at(1), a.at(2)) : std::string("?"));
-    if (result < 0) {
+    if (linkFailed(result)) {
         reportCommandFault(25);
     }
 }
@@ -710,7 +716,7 @@ void Terminal::centringCloseAndWait() {
     sleep(100);
     const int result = mainExchange(37, motionPayload(1, 1, s.CENTR_SDVIN));
     stepEvent("4");
-    if (result < 0) {
+    if (linkFailed(result)) {
         reportCommandFault(3);
     }
     int i = 0;
@@ -1060,7 +1066,7 @@ void Terminal::secondControllerInfo() {
 void Terminal::secondControllerReset() {
     Busy busy(*this);
     const std::uint8_t p[] = {0, 0, 0};
-    if (secondExchange(9, p) < 0) {
+    if (linkFailed(secondExchange(9, p))) {
         reportCommandFault(13);
     }
     secondEncoderRead();

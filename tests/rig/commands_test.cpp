@@ -2,6 +2,7 @@
 // scripted stations on pseudo-terminals.
 #include "fixture.h"
 
+#include "../drivers/raw_peer.h"
 #include "hdlc/frame.h"
 
 #include <algorithm>
@@ -345,6 +346,8 @@ TEST_F(RigTest, CentringCloseAndWaitSetsTheFlagWhenBitZeroNeverComes) {
 }
 
 TEST_F(RigTest, AutoHydraulicsRunAroundTheMove) {
+    RawPeer drive([](const Bytes& b) { return b.size() >= 8; }, [](const Bytes&) { return Bytes{}; });
+    drive.pty().link(dir_ / "dev", 7);
     start();
     t_->state.CheckBox2 = true;
     t_->state.CheckBox3 = true;
@@ -357,6 +360,14 @@ TEST_F(RigTest, AutoHydraulicsRunAroundTheMove) {
     const auto off = std::find_if(reqs.begin() + 2, reqs.end(), [](const Request& r) { return r.control == 33; });
     ASSERT_NE(off, reqs.end());
     EXPECT_EQ(off->data, Bytes{0});
+    // Pump start before the drain on, pump stop after the drain off (model 2, register 5).
+    const auto driveRequests = drive.requests();
+    ASSERT_EQ(driveRequests.size(), 2U);
+    EXPECT_EQ(driveRequests[0], drivers::modbusFrame(1, Bytes{6, 0, 5, 0, 2}));
+    EXPECT_EQ(driveRequests[1], drivers::modbusFrame(1, Bytes{6, 0, 5, 0, 1}));
+    const auto at300 = std::find(host_.sleeps.begin(), host_.sleeps.end(), 300);
+    const auto at30 = std::find(host_.sleeps.begin(), host_.sleeps.end(), 30);
+    EXPECT_TRUE(at300 != host_.sleeps.end() && at30 != host_.sleeps.end() && at300 < at30);
 }
 
 TEST_F(RigTest, StepEventGoesOutOnThePollOfItsKey) {
@@ -562,6 +573,24 @@ TEST_F(RigTest, SecondControllerCheckSetsTheDividerWhenEnabled) {
     EXPECT_TRUE(t_->values.linkSecondController);
     EXPECT_EQ(second_.count(22), 1);
     EXPECT_EQ(t_->state.Memo1.back(), "OK");
+}
+
+TEST_F(RigTest, BabblingDeviceFailsLikeASilentOne) {
+    start();
+    // 10000 bytes without a closing flag: result 2, which keeps no answer.
+    Bytes babble(10001, 0x01);
+    babble[0] = 0x7E;
+    main_.respond([babble](const Request& r) { return Reply{r.control, {}, babble}; });
+    t_->sensorPoll(0);
+    EXPECT_EQ(faults(), std::vector<int>{1});
+    EXPECT_FALSE(t_->values.endSensorValid);
+    cams_.respond([babble](const Request& r) { return Reply{r.control, {}, babble}; });
+    t_->camera1LinkCheck();
+    EXPECT_FALSE(t_->values.linkCamera[1]);
+    second_.respond([babble](const Request& r) { return Reply{r.control, {}, babble}; });
+    t_->secondControllerLinkCheck();
+    EXPECT_FALSE(t_->values.linkSecondController);
+    EXPECT_EQ(faults(), (std::vector<int>{1, 40}));
 }
 
 // --- opening, fault report ------------------------------------------------------------------

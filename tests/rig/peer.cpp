@@ -97,7 +97,8 @@ void StationPeer::run() {
                 }
             }
             if (reply) {
-                const Bytes answer = hdlc::encodeAnswer(req.address, reply->control, reply->data);
+                const Bytes answer =
+                    !reply->raw.empty() ? reply->raw : hdlc::encodeAnswer(req.address, reply->control, reply->data);
                 (void)!::write(master_, answer.data(), answer.size());
             }
         }

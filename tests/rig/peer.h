@@ -25,8 +25,10 @@ struct Request {
 };
 
 struct Reply {
+    Reply(std::uint8_t c, Bytes d, Bytes r = {}) : control(c), data(std::move(d)), raw(std::move(r)) {}
     std::uint8_t control = 0;
     Bytes data;
+    Bytes raw; // when not empty: these bytes go out instead of an answer frame
 };
 
 class StationPeer {

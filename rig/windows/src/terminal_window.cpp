@@ -12,9 +12,9 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QTextBlock>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextBlock>
 #include <QVBoxLayout>
 
 #include <exception>
@@ -69,6 +69,8 @@ TerminalWindow::~TerminalWindow() {
 QPushButton* TerminalWindow::addButton(QWidget* parent, const std::string& name, const char* caption) {
     auto* b = makeButton(
         parent, QString::fromUtf8(tableCaption(name, caption)), [this, name] { click(name); }, {}, qs(name));
+    // Small enough to fit the window's fixed size, wide enough for the caption.
+    b->setMinimumWidth(b->fontMetrics().horizontalAdvance(b->text()) + 14);
     buttons_[name] = b;
     return b;
 }
@@ -105,6 +107,7 @@ QLineEdit* TerminalWindow::addEdit(QWidget* parent, const std::string& name) {
 void TerminalWindow::build() {
     auto* root = new QVBoxLayout(this);
     root->setSpacing(4);
+    root->setContentsMargins(6, 4, 6, 6);
 
     auto* menu = new QMenuBar(this);
     QMenu* file = menu->addMenu(QString::fromUtf8("Файл"));
@@ -372,7 +375,7 @@ void TerminalWindow::refresh() {
             continue;
         }
         l->setText(qs(it->second.caption));
-        QString style = "color: " + cssColor(it->second.font) + ";";
+        QString style = "font-size: 8pt; color: " + cssColor(it->second.font) + ";";
         if (it->second.background) {
             style += " background-color: " + cssColor(*it->second.background) + ";";
         }
