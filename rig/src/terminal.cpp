@@ -151,7 +151,6 @@ Terminal::Terminal(const Settings& settings, RigHost& host, std::filesystem::pat
     cameras_ = std::make_unique<drivers::CameraLink>(
         link_, settings_, workDir_, [this](int code) { reportCommandFault(code); }, [this](int ms) { sleep(ms); },
         std::move(nowSpring));
-    state.Edit8 = std::to_string(settings_.SDIV);
     datagram = [](const std::string& t) { return sendDatagram(t); };
 }
 

@@ -4,6 +4,7 @@
 
 #include "../drivers/raw_peer.h"
 #include "hdlc/frame.h"
+#include "platform/files.h"
 
 #include <algorithm>
 #include <fstream>
@@ -602,6 +603,32 @@ TEST_F(RigTest, OpeningLogsThePortAndFailsForAMissingDevice) {
     EXPECT_TRUE(t_->openLoadCell());
     settings_.CK2_PORT = 9;
     EXPECT_FALSE(t_->openSecondController());
+}
+
+TEST_F(RigTest, ShowingPutsTheEmulationWarningFirstAndSavingKeepsTheLog) {
+    settings_.Emul = true;
+    settings_.SDIV = 12;
+    t_ = std::make_unique<rig::Terminal>(settings_, host_, dir_);
+    EXPECT_EQ(t_->state.Memo1, std::vector<std::string>{"Велтрон-М версия 1.0"});
+    t_->show();
+    const std::vector<std::string> expected = {"ВНИМАНИЕ ! Режим эмуляции включен !",
+                                               "ЦК(мб)  подключен к COM2",
+                                               "ДК(лм)  подключен к COM3",
+                                               "Камеры подключены к COM5",
+                                               "ЧРП    подключен  к COM7",
+                                               "Тензодатчик подключен  к COM0"};
+    EXPECT_EQ(t_->state.Memo1, expected);
+    EXPECT_EQ(t_->state.Edit8, "12");
+    EXPECT_TRUE(t_->state.shown);
+
+    // No link is open in emulation: a command fails with -6 and only logs its fault.
+    t_->carriageStop();
+    EXPECT_EQ(t_->state.Memo1.back(), "rtError:28 в команде:\"\"");
+    t_->saveReport();
+    const auto saved = files::readFile(dir_ / "report.txt");
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->substr(0, 4), "\xC2\xCD\xC8\xCC"); // "ВНИМ" in CP1251
+    EXPECT_NE(saved->find("COM0\r\nrtError:28"), std::string::npos);
 }
 
 TEST_F(RigTest, CommandFaultReportFollowsTheWindowAndTheSetting) {
