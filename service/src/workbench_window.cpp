@@ -43,6 +43,8 @@ WorkbenchWindow::WorkbenchWindow(math::ProfileStore& store, const math::Calibrat
     setObjectName("TForm30");
     setWindowTitle(QString::fromUtf8("Визуализатор математики"));
     auto* root = new QHBoxLayout(this);
+    root->setContentsMargins(6, 6, 6, 6);
+    root->setSpacing(6);
 
     auto* left = new QVBoxLayout;
     root->addLayout(left);
@@ -74,11 +76,12 @@ WorkbenchWindow::WorkbenchWindow(math::ProfileStore& store, const math::Calibrat
     auto* right = new QVBoxLayout;
     root->addLayout(right);
     auto* grid = new QGridLayout;
+    grid->setSpacing(3);
     right->addLayout(grid);
     int index = 0;
     const auto add = [&](const char* caption, const char* hint, std::function<void()> action) {
         auto* b = makeButton(this, QString::fromUtf8(caption), std::move(action), QString::fromUtf8(hint));
-        grid->addWidget(b, index / 3, index % 3);
+        grid->addWidget(b, index / 2, index % 2);
         ++index;
     };
     const auto step = [this](void (WorkbenchWindow::*s)()) { return [this, s] { run(s); }; };
@@ -112,12 +115,13 @@ WorkbenchWindow::WorkbenchWindow(math::ProfileStore& store, const math::Calibrat
     memo_ = new QPlainTextEdit(this);
     memo_->setObjectName("memo");
     memo_->setReadOnly(true);
+    memo_->setFixedWidth(300);
     right->addWidget(memo_, 1);
 
     message = [this](const std::string& text) { QMessageBox::information(this, windowTitle(), qs(text)); };
     pause = [](int ms) { pumpFor(ms); };
     draw();
-    resize(1360, 680);
+    resize(1340, 660);
 }
 
 void WorkbenchWindow::run(void (WorkbenchWindow::*step)()) {
