@@ -197,18 +197,20 @@ struct WaitCase {
     // Status word once the awaited state is present, and before.
     std::uint16_t present;
     std::uint16_t absent;
-    bool force; // the awaited state is the force-reached bit of command 1
+    bool force;   // the awaited state is the force-reached bit of command 1
+    int eventKey; // ardup key of its step event, 0: none
+    const char* eventText;
 };
 
 const WaitCase kWaits[] = {
-    {"carriageLeftToEnd", &rig::Terminal::carriageLeftToEnd, &Settings::tpeKARETKA_VLEVO, 1 << 1, 0, false},
-    {"carriageRightToEnd", &rig::Terminal::carriageRightToEnd, &Settings::tpeKARETKA_VPRAVO, 1 << 2, 0, false},
-    {"geometryUpToEnd", &rig::Terminal::geometryUpToEnd, &Settings::tpeGEOMETR_VVERH, 1 << 3, 0, false},
-    {"geometryDownToEnd", &rig::Terminal::geometryDownToEnd, &Settings::tpeGEOMETR_VNIZ, 1 << 4, 0, false},
-    {"pressUpToEnd", &rig::Terminal::pressUpToEnd, &Settings::tpePRESS_VVERH, 1 << 5, 0, false},
-    {"pressDownToContact", &rig::Terminal::pressDownToContact, &Settings::tpePRESS_VNIZ, 0x1C0, 0x0C0, false},
-    {"pressLiftOff", &rig::Terminal::pressLiftOff, &Settings::tpePRESS_VVERH, 0, 0x140, false},
-    {"pressDownToForce", &rig::Terminal::pressDownToForce, &Settings::tpePRESS_VNIZ, 0, 0, true},
+    {"carriageLeftToEnd", &rig::Terminal::carriageLeftToEnd, &Settings::tpeKARETKA_VLEVO, 1 << 1, 0, false, 4, "3"},
+    {"carriageRightToEnd", &rig::Terminal::carriageRightToEnd, &Settings::tpeKARETKA_VPRAVO, 1 << 2, 0, false, 6, "7"},
+    {"geometryUpToEnd", &rig::Terminal::geometryUpToEnd, &Settings::tpeGEOMETR_VVERH, 1 << 3, 0, false, 3, "2"},
+    {"geometryDownToEnd", &rig::Terminal::geometryDownToEnd, &Settings::tpeGEOMETR_VNIZ, 1 << 4, 0, false, 0, ""},
+    {"pressUpToEnd", &rig::Terminal::pressUpToEnd, &Settings::tpePRESS_VVERH, 1 << 5, 0, false, 2, "1"},
+    {"pressDownToContact", &rig::Terminal::pressDownToContact, &Settings::tpePRESS_VNIZ, 0x1C0, 0x0C0, false, 8, "10"},
+    {"pressLiftOff", &rig::Terminal::pressLiftOff, &Settings::tpePRESS_VVERH, 0, 0x140, false, 9, "11"},
+    {"pressDownToForce", &rig::Terminal::pressDownToForce, &Settings::tpePRESS_VNIZ, 0, 0, true, 9, "12"},
 };
 
 struct Arrival {
@@ -252,6 +254,40 @@ TEST_P(WaitingCommand, PollsUntilTheStateOrTheLimit) {
         EXPECT_TRUE(t_->state.controlGroupsEnabled);
     }
     EXPECT_TRUE(faults().empty());
+}
+
+TEST_P(WaitingCommand, SendsItsStepEventOnThePollOfItsKey) {
+    const WaitCase& w = GetParam();
+    settings_.a2ky2 = 1.0F;
+    settings_.a2kx2 = 1.0F;
+    settings_.Ardu = true;
+    settings_.*w.limit = 3;
+    for (int key = 1; key <= 16; ++key) {
+        settings_.ardup[static_cast<std::size_t>(key)] = 9; // beyond the limit
+    }
+    if (w.eventKey > 0) {
+        settings_.ardup[static_cast<std::size_t>(w.eventKey)] = 1;
+    }
+    settings_.ardup[1] = 0;
+    start();
+    const bool force = w.force;
+    std::vector<std::pair<std::string, int>> sent; // text, awaited-state reads before it
+    t_->datagram = [&](const std::string& text) {
+        sent.emplace_back(text, main_.count(force ? 1 : 17));
+        return true;
+    };
+    MainModel never; // the awaited state never comes
+    never.status = [&w](int) { return w.absent; };
+    serveMain(never);
+    (t_.get()->*w.command)();
+    if (w.eventKey == 0) {
+        EXPECT_TRUE(sent.empty());
+        return;
+    }
+    ASSERT_EQ(sent.size(), 1U) << w.name;
+    EXPECT_EQ(sent[0].first, w.eventText);
+    const int per = w.present == 0x1C0 || w.absent == 0x140 ? 3 : 1;
+    EXPECT_EQ(sent[0].second, per) << w.name; // after the first poll, before the second
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, WaitingCommand, ::testing::ValuesIn(kWaits),
