@@ -4,6 +4,8 @@
 #include "app/ui/program.h"
 #include "rig/host.h"
 #include "rig/terminal.h"
+#include "sequences/subsystem.h"
+#include "sequences/terminal_commands.h"
 
 #include <QTimer>
 
@@ -23,7 +25,7 @@ struct RigWiring {
     rig::Terminal terminal;
 };
 
-void wireRig(Program& program) {
+std::shared_ptr<RigWiring> wireRig(Program& program) {
     auto rig = std::make_shared<RigWiring>(program);
     rig::Terminal& t = rig->terminal;
 
@@ -83,12 +85,68 @@ void wireRig(Program& program) {
     timer->setInterval(300);
     QObject::connect(timer, &QTimer::timeout, timer, [rig] { rig->terminal.timerTick(); });
     timer->start();
+    return rig;
+}
+
+// The measurement sequences: the fault screens, the system check, the rig initialisation, the
+// warm-up and the two measurements, driving the rig through the command layer.
+struct SequenceWiring {
+    std::unique_ptr<TerminalCommands> commands;
+    std::unique_ptr<SequenceSubsystem> subsystem;
+};
+
+std::shared_ptr<SequenceWiring> wireSequences(Program& program, const std::shared_ptr<RigWiring>& rig) {
+    auto w = std::make_shared<SequenceWiring>();
+    w->commands = std::make_unique<TerminalCommands>(rig->terminal, program.settings());
+    FaultHooks faultHooks;
+    faultHooks.exit = [&program](int status) { program.faultExit(status); };
+    faultHooks.hydraulicsOff = [&program] {
+        if (program.hydraulicsOff) {
+            program.hydraulicsOff();
+        }
+    };
+    faultHooks.terminalShown = [rig] { return rig->terminal.state.shown; };
+    faultHooks.terminalLog = [rig](const std::string& line) { rig->terminal.addLog(line); };
+    w->subsystem = std::make_unique<SequenceSubsystem>(SubsystemParts{
+        program.settings(), program.screen(), program.keypad(), program.pickers(), program.state(), program.catalogue(),
+        program.calibration(), program.connection(), text::now, faultHooks, w->commands.get()});
+    Sequences& seq = w->subsystem->sequences;
+    seq.setPauseScale(pauseScaleSetting(program.paths().programFolder / "setup.ini"));
+    SequenceHooks& h = seq.hooks();
+    h.showStatus = [&program] { program.showStatus(); };
+    h.stepEvent = [rig](const std::string& text) { rig->terminal.stepEvent(text); };
+
+    // The terminal holds these hooks for as long as the rig wiring lives; a weak link keeps the
+    // two from holding each other forever.
+    const std::weak_ptr<SequenceWiring> weak = w;
+    rig->terminal.commandFaultScreen = [weak](int code, const std::string& quoted) {
+        if (const auto sw = weak.lock()) {
+            sw->subsystem->faults.commandFaultScreen(code, quoted);
+        }
+    };
+    rig->terminal.sequenceStatus = [weak](const std::string& text) {
+        if (const auto sw = weak.lock()) {
+            sw->subsystem->sequences.status(text);
+        }
+    };
+
+    program.menuActions.try_emplace(3, [w] { w->subsystem->sequences.setMeasurement(); });
+    program.menuActions.try_emplace(1, [w] { w->subsystem->sequences.springMeasurement(); });
+    program.menuActions.try_emplace(10, [w] { w->subsystem->sequences.warmUp(); });
+    if (!program.systemCheck) {
+        program.systemCheck = [w] { w->subsystem->sequences.systemCheck(); };
+    }
+    if (!program.rigInit) {
+        program.rigInit = [w] { w->subsystem->sequences.rigInit(); };
+    }
+    return w;
 }
 
 } // namespace
 
 void wireSubsystems(Program& program) {
-    wireRig(program);
+    const auto rig = wireRig(program);
+    wireSequences(program, rig);
 }
 
 } // namespace veltron
