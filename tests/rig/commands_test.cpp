@@ -707,3 +707,43 @@ TEST_F(RigTest, ProgressBarsAreDrawnOnlyWhileTheDisplayIsOn) {
 
 } // namespace
 } // namespace veltron::testing
+
+namespace veltron::testing {
+namespace {
+
+TEST(ProgressBar, LengthAndColourGuardTheLimit) {
+    const struct {
+        int i, n, length;
+        rig::Rgb colour;
+    } cases[] = {
+        {0, 0, 0, {255, 0, 0}}, // no limit: no bar, whatever the counter
+        {3, 0, 0, {255, 0, 0}},      {3, -5, 0, {255, 0, 0}},     {50, 100, 25, {0, 128, 0}},
+        {100, 100, 50, {255, 0, 0}}, {150, 100, 50, {255, 0, 0}}, {20, 30, 33, {0, 128, 0}},
+        {21, 30, 35, {255, 255, 0}}, {27, 30, 45, {255, 255, 0}}, {28, 30, 46, {255, 0, 0}},
+    };
+    for (const auto& c : cases) {
+        const rig::ProgressBar p = rig::progressBar(4, c.i, c.n);
+        EXPECT_EQ(p.x0, 330);
+        EXPECT_EQ(p.length, c.length) << c.i << "/" << c.n;
+        if (c.n > 0) {
+            EXPECT_EQ(p.colour, c.colour) << c.i << "/" << c.n;
+        }
+    }
+}
+
+TEST(Conversions, WeightAndPressHeightRefuseDegenerateCalibrations) {
+    Settings s;
+    EXPECT_FALSE(rig::kgFromAdc(s, 100)); // defaults: all four points 0
+    EXPECT_FALSE(rig::adcFromKg(s, 0));
+    EXPECT_FALSE(rig::pressHeightMm(s, 5)); // сLir1 = сLir2
+    s.a2kx1 = 100.0F;
+    s.a2kx2 = 1100.0F;
+    s.a2ky2 = 500.0F;
+    EXPECT_EQ(rig::kgFromAdc(s, 1099), 499); // truncated toward zero
+    EXPECT_EQ(rig::adcFromKg(s, 250), 600);
+    EXPECT_EQ(rig::adcFromKg(s, -1), 98);
+    EXPECT_FALSE(rig::adcFromKg(s, 1e10)); // outside 32 bits
+}
+
+} // namespace
+} // namespace veltron::testing
