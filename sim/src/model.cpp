@@ -310,11 +310,14 @@ std::uint16_t RigModel::scanPulses() const {
 
 void RigModel::startScan() {
     armed_ = true;
+    frozenPoints_ = 0;
     scanStart_ = axis(AxisId::geometry).pos;
     scanLowest_ = scanStart_;
 }
 
 void RigModel::resetScan() {
+    // The cameras keep what they took; only the counting of pulses starts again.
+    frozenPoints_ = scanPoints();
     armed_ = false;
     pulseZero_ = std::llround((axis(AxisId::geometry).hi - axis(AxisId::geometry).pos) / pulseMm());
 }
@@ -324,7 +327,10 @@ void RigModel::setDivider(int d) {
 }
 
 int RigModel::scanPoints() const {
-    if (!armed_ || scanLowest_ >= scanStart_ - kEps) {
+    if (!armed_) {
+        return frozenPoints_;
+    }
+    if (scanLowest_ >= scanStart_ - kEps) {
         return 0;
     }
     // A point at the start height and one more at every step passed on the way down.

@@ -99,6 +99,10 @@ TEST_F(CameraTest, ProfileIsEmptyBeforeAScanAndCappedAfterIt) {
         seen += v != 0;
     }
     EXPECT_GT(seen, 200);
+    // A reset of the second controller ends the counting, not the cameras' memory.
+    Link ck2(rig_.port(5), 57600);
+    ASSERT_TRUE(ck2.exchange(240, 9, {0, 0, 0}));
+    EXPECT_EQ(download(cam, 3), pts);
 }
 
 TEST(CameraAnswer, PointsAreThirtyTwoTimesThePixel) {

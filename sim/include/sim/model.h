@@ -118,7 +118,7 @@ public:
     double pointStep() const; // [mm] between camera points at the current divider
     bool scanArmed() const { return armed_; }
     double scanStart() const { return scanStart_; }
-    int scanPoints() const; // points taken since the scan start
+    int scanPoints() const; // points taken since the scan start (kept after a reset)
 
     const SpringSpec& spring() const { return spring_; }
     void setSpring(const SpringSpec& s) { spring_ = s; }
@@ -142,6 +142,7 @@ private:
     double scanStart_ = 0;
     double scanLowest_ = 0;
     std::int64_t pulseZero_ = 0;
+    int frozenPoints_ = 0; // points of a scan ended by a reset
 };
 
 } // namespace veltron::sim
