@@ -4,8 +4,12 @@
 #include "app/ui/program.h"
 #include "rig/host.h"
 #include "rig/terminal.h"
+#include "rig/terminal_window.h"
 #include "sequences/subsystem.h"
 #include "sequences/terminal_commands.h"
+#include "service/database_probe.h"
+#include "service/engineering.h"
+#include "service/range_finder_window.h"
 
 #include <QTimer>
 
@@ -142,11 +146,107 @@ std::shared_ptr<SequenceWiring> wireSequences(Program& program, const std::share
     return w;
 }
 
+// The engineering windows: the four-camera evaluation and the geometry workbench over one
+// profile store, the debug-message window, the service terminal over the rig command layer
+// with its range finder, and the console's database test buttons.
+struct EngineeringWiring {
+    std::shared_ptr<RigWiring> rig; // first: the terminal window lets go of the terminal before it goes
+    std::unique_ptr<service::EngineeringWindows> windows;
+    std::unique_ptr<rig::TerminalWindow> terminal;
+    std::unique_ptr<service::RangeFinderWindow> rangeFinder;
+};
+
+std::shared_ptr<EngineeringWiring> wireEngineering(Program& program, const std::shared_ptr<RigWiring>& rig,
+                                                   const std::shared_ptr<SequenceWiring>& sequences) {
+    auto w = std::make_shared<EngineeringWiring>();
+    w->rig = rig;
+    service::EngineeringSetup setup;
+    setup.settings = &program.settings();
+    setup.calibration = &program.calibration();
+    setup.workDir = program.paths().workDir;
+    setup.log = [&program](const std::string& line) { program.log().write(line); };
+    setup.endAtOnce = [&program](int status) { program.endAtOnce(status); };
+    // The debug window is shown without a nested loop, so its end goes to the next key poll,
+    // which switches the hydraulics off and the display back on its way out.
+    setup.endFromWindow = [&program] {
+        program.mainWindow().restoreDisplay();
+        program.keypad().keyboardCharacter(27);
+    };
+    w->windows = std::make_unique<service::EngineeringWindows>(setup);
+    service::EngineeringWindows& e = *w->windows;
+
+    // Windows opened from the terminal's menu run inside the terminal's own nested loop; an
+    // end asked for there closes them all, and the terminal's caller ends the program.
+    const auto nested = [&e](QDialog& dialog) {
+        if (!e.endRequest().requested()) {
+            dialog.exec();
+        }
+    };
+    rig::Terminal& t = rig->terminal;
+    w->rangeFinder = std::make_unique<service::RangeFinderWindow>(
+        [rig, &program](int camera) -> std::optional<std::int32_t> {
+            drivers::CameraLink& cams = rig->terminal.cameras();
+            const Settings& s = program.settings();
+            const auto at = [camera](const auto& values) {
+                return camera >= 1 && camera <= 4 ? values[static_cast<std::size_t>(camera)] : 0;
+            };
+            cams.select(camera);
+            cams.shutterSet(at(s.SHUTTER) & 0xFFFF);
+            cams.thresholdSet(at(s.POROG));
+            cams.modeSet();
+            cams.laserOn();
+            program.mainWindow().sleepMs(100);
+            cams.singleMeasurement();
+            program.mainWindow().sleepMs(100);
+            if (!cams.download() || cams.row(camera).empty()) {
+                return std::nullopt;
+            }
+            return cams.row(camera).front();
+        },
+        e.calibration(), e.params());
+    w->rangeFinder->endProgram = [&e](int status) { e.endRequest().request(status); };
+    w->terminal = std::make_unique<rig::TerminalWindow>(t);
+    rig::TerminalWindow& tw = *w->terminal;
+    tw.log = setup.log;
+    tw.endProgram = [&e](int status) { e.endRequest().request(status); };
+    tw.showRangeFinder = [raw = w.get(), nested] { nested(*raw->rangeFinder); };
+    tw.showWorkbench = [&e, nested] { nested(e.workbench()); };
+    tw.showEvaluation = [&e, nested] { nested(e.evaluationWindow()); };
+    e.showTerminal = [&e, &tw] { e.showModal(tw); };
+
+    if (!program.startupWindows) {
+        program.startupWindows = [w] { w->windows->startup(); };
+    }
+    if (!program.systemStarted) {
+        program.systemStarted = [w] { w->windows->systemStarted(); };
+    }
+    // The spring measurement evaluates through the window, so the pictures and the memo show
+    // the last scan, the workbench's prefix steers the load, and the window is shown after the
+    // evaluation when MathVisStart and MathVisEnable ask for it.
+    sequences->subsystem->sequences.hooks().evaluateGeometry = [w] {
+        service::EngineeringWindows& ew = *w->windows;
+        ew.refreshCalibration();
+        ew.evaluationWindow().open();
+        ew.evaluationWindow().autoCompute();
+        ew.showEvaluationWhenAsked();
+        const math::GeometryResults& r = ew.evaluation().results();
+        const auto widen = [](const math::Measure& m) -> std::optional<double> {
+            return m ? std::optional<double>(static_cast<double>(*m)) : std::nullopt;
+        };
+        return GeometryReading{widen(r.height), widen(r.diameter), widen(r.pitchSpread), widen(r.nonPerp)};
+    };
+    ConsoleWindow& console = program.consoleWindow();
+    console.databaseTest = [&program] { return service::probeSeries(program.connection()); };
+    console.databaseList = [&program] { return service::listNames(program.connection()); };
+    return w;
+}
+
 } // namespace
 
 void wireSubsystems(Program& program) {
     const auto rig = wireRig(program);
-    wireSequences(program, rig);
+    const auto sequences = wireSequences(program, rig);
+    wireEngineering(program, rig, sequences);
 }
 
 } // namespace veltron
