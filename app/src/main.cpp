@@ -6,7 +6,9 @@
 #include <QApplication>
 
 #include <iostream>
+#include <string>
 #include <string_view>
+#include <vector>
 
 int main(int argc, char** argv) {
     // The installation check needs no display, so it runs before Qt is started.
