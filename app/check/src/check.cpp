@@ -241,7 +241,8 @@ std::vector<Problem> checkProgramFolder(const fs::path& programFolder) {
                 ": shift counters and the operator's choices would not be kept; give write access (see the guide)");
     } else if (::stat(programFolder.c_str(), &dir) == 0 && (dir.st_mode & S_ISVTX) != 0) {
         struct stat st {};
-        if (::lstat(state.c_str(), &st) == 0 && st.st_uid != ::geteuid() && ::geteuid() != 0) {
+        if (::lstat(state.c_str(), &st) == 0 && st.st_uid != ::geteuid() && dir.st_uid != ::geteuid() &&
+            ::geteuid() != 0) {
             add(out, "state.ini",
                 "файл принадлежит другому пользователю и не может быть заменён — chown на пользователя программы",
                 "file belongs to another user and cannot be replaced: chown it to the program's user");
