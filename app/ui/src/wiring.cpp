@@ -2,6 +2,8 @@
 // drive the rig, and the windows created after the main window. Each subsystem owns its
 // objects; Program owns the shared ones (settings, state, logs, screen, catalogue, database).
 #include "app/ui/program.h"
+#include "results/printing.h"
+#include "results/reports.h"
 #include "rig/host.h"
 #include "rig/terminal.h"
 #include "rig/terminal_window.h"
@@ -146,6 +148,25 @@ std::shared_ptr<SequenceWiring> wireSequences(Program& program, const std::share
     return w;
 }
 
+// Result pages, sheets and the two archives (menu codes 7 and 9). The records the archives
+// read into live here as long as the menu actions do.
+struct ReportWiring {
+    CurrentRecords records;
+    std::unique_ptr<Reports> reports;
+};
+
+std::shared_ptr<ReportWiring> wireReports(Program& program) {
+    auto w = std::make_shared<ReportWiring>();
+    w->reports = std::make_unique<Reports>(program.screen(), program.keypad(), program.catalogue(),
+                                           program.connection(), w->records, text::now);
+    w->reports->output().pdfFolder =
+        readPdfFolder(program.paths().programFolder / "setup.ini", program.paths().workDir);
+    w->reports->setOnArchiveExit([&program] { program.showStatus(); });
+    program.menuActions.try_emplace(7, [w] { w->reports->springArchive(); });
+    program.menuActions.try_emplace(9, [w] { w->reports->setArchive(); });
+    return w;
+}
+
 // The engineering windows: the four-camera evaluation and the geometry workbench over one
 // profile store, the debug-message window, the service terminal over the rig command layer
 // with its range finder, and the console's database test buttons.
@@ -247,6 +268,7 @@ void wireSubsystems(Program& program) {
     const auto rig = wireRig(program);
     const auto sequences = wireSequences(program, rig);
     wireEngineering(program, rig, sequences);
+    wireReports(program);
 }
 
 } // namespace veltron
