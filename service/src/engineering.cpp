@@ -48,6 +48,9 @@ void EngineeringWindows::showEvaluationWhenAsked() {
 void EngineeringWindows::startup() {
     refreshCalibration(); // the loader has run by now
     showEvaluationWhenAsked();
+    if (end_.requested()) {
+        return; // the end-at-once did not leave; nothing more is shown
+    }
     if (setup_.settings->TerminalStart) {
         if (showTerminal) {
             showTerminal();
