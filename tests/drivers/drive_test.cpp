@@ -185,7 +185,7 @@ TEST_F(DriveLinkTest, CheckPassesOnARegisterReplyNotOnAnExceptionReply) {
         peer.pty().link(dir_, 7);
         DriveLink link(7, 9600, 2, driveSleep);
         EXPECT_EQ(link.check(), c.passes) << c.reply.size();
-        ASSERT_EQ(peer.requests().size(), 2U);
+        ASSERT_TRUE(peer.waitForRequests(2));
         EXPECT_EQ(peer.requests()[0], drivers::modbusFrame(1, Bytes{4, 0x00, 0x0E, 0x00, 0x01}));
     }
 }

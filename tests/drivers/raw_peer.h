@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -81,6 +83,12 @@ public:
         std::lock_guard lock(mutex_);
         return requests_;
     }
+    // Waits until n requests have come (the code under test has written them; the peer's
+    // thread may not have read them yet). The limit only keeps a broken test from hanging.
+    bool waitForRequests(std::size_t n) const {
+        std::unique_lock lock(mutex_);
+        return arrived_.wait_for(lock, std::chrono::seconds(10), [&] { return requests_.size() >= n; });
+    }
 
 private:
     void run() {
@@ -100,6 +108,7 @@ private:
                         std::lock_guard lock(mutex_);
                         requests_.push_back(got);
                     }
+                    arrived_.notify_all();
                     got.clear();
                     if (!reply.empty()) {
                         (void)!::write(pty_.master(), reply.data(), reply.size());
@@ -113,6 +122,7 @@ private:
     Complete complete_;
     Answer answer_;
     mutable std::mutex mutex_;
+    mutable std::condition_variable arrived_;
     std::vector<Bytes> requests_;
     std::atomic<bool> stop_{false};
     std::thread thread_;

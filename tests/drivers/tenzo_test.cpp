@@ -173,9 +173,7 @@ TEST_F(TenzoLinkTest, BroadcastIsSentOnceAndAwaitsNothing) {
     EXPECT_EQ(link.exchange(4, 0xFF, 0xC3, {}), 0);
     link.close(4);
     // The frame is on the line once exchange returns; wait for the peer to have read it.
-    while (peer.requests().empty()) {
-        std::this_thread::yield();
-    }
+    EXPECT_TRUE(peer.waitForRequests(1));
     EXPECT_EQ(peer.requests().size(), 1U);
 }
 

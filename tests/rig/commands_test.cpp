@@ -398,6 +398,7 @@ TEST_F(RigTest, AutoHydraulicsRunAroundTheMove) {
     ASSERT_NE(off, reqs.end());
     EXPECT_EQ(off->data, Bytes{0});
     // Pump start before the drain on, pump stop after the drain off (model 2, register 5).
+    ASSERT_TRUE(drive.waitForRequests(2));
     const auto driveRequests = drive.requests();
     ASSERT_EQ(driveRequests.size(), 2U);
     EXPECT_EQ(driveRequests[0], drivers::modbusFrame(1, Bytes{6, 0, 5, 0, 2}));
@@ -536,6 +537,7 @@ TEST_F(RigTest, PollAllSensorsWithTheSecondControllerMissing) {
     EXPECT_EQ(main_.count(17), 9);
     EXPECT_EQ(main_.count(19), 1);
     EXPECT_EQ(main_.count(7), 2);
+    ASSERT_TRUE(second_.waitForRequests(2));
     EXPECT_EQ(second_.count(7), 1);
     EXPECT_EQ(second_.count(8), 1);
     EXPECT_EQ(faults(), (std::vector<int>{24, 12}));

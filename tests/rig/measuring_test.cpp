@@ -118,6 +118,7 @@ TEST_F(Download, CameraCommandsCarryTheirPayloadsAndFaultCodes) {
     t_->laserOn();
     t_->state.Edit2 = "x";
     t_->laserOff();
+    ASSERT_TRUE(cams_.waitForRequests(1));
     ASSERT_EQ(cams_.requests().size(), 1U);
     EXPECT_EQ(cams_.requests()[0].address, 7);
     EXPECT_EQ(faults().back(), 42); // laser on base 35 + 7

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <stdexcept>
 
 namespace veltron::testing {
@@ -65,6 +66,11 @@ int StationPeer::count(std::uint8_t control) const {
     return n;
 }
 
+bool StationPeer::waitForRequests(std::size_t n) const {
+    std::unique_lock lock(mutex_);
+    return arrived_.wait_for(lock, std::chrono::seconds(10), [&] { return requests_.size() >= n; });
+}
+
 void StationPeer::run() {
     std::array<std::uint8_t, hdlc::kMaxStored> storage{};
     hdlc::FrameReceiver rx(storage);
@@ -96,6 +102,7 @@ void StationPeer::run() {
                     reply = responder_(req);
                 }
             }
+            arrived_.notify_all();
             if (reply) {
                 const Bytes answer =
                     !reply->raw.empty() ? reply->raw : hdlc::encodeAnswer(req.address, reply->control, reply->data);

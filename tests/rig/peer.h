@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -47,6 +48,9 @@ public:
     void clear();
     // Requests with this control byte so far.
     int count(std::uint8_t control) const;
+    // Waits until n requests have come: a silent station records a request on its own
+    // thread, possibly after the exchange has given up. The limit only stops a hang.
+    bool waitForRequests(std::size_t n) const;
 
 private:
     void run();
@@ -54,6 +58,7 @@ private:
     int master_ = -1;
     std::string slave_;
     mutable std::mutex mutex_;
+    mutable std::condition_variable arrived_;
     Responder responder_;
     std::vector<Request> requests_;
     std::atomic<bool> stop_{false};
