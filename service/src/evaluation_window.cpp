@@ -170,11 +170,13 @@ void EvaluationWindow::drawCamera(int camera) {
     const int xs = xScale();
     const int ys = yScale();
     Canvas& image = images_[camera];
-    const int height = std::clamp(n[camera], 1, math::kRowSlots);
-    image.resize(kImageWidth, height);
+    // One image row per Y-scale points: a picture as tall as the point count would hold
+    // mostly blank rows (and 80 MB per camera for a long scan).
+    const int points = std::clamp(std::max(n[camera], n[1]), 0, math::kRowSlots);
+    image.resize(kImageWidth, points / ys + 2);
     // Camera 1's count is the white area of every camera, as the window always drew it.
-    image.fillRect(0, 0, kImageWidth, height, colors::silver);
-    image.fillRect(0, 0, kImageWidth, std::clamp(n[1], 0, math::kRowSlots), colors::white);
+    image.fillRect(0, 0, kImageWidth, image.height(), colors::silver);
+    image.fillRect(0, 0, kImageWidth, std::clamp(n[1], 0, math::kRowSlots) / ys + 1, colors::white);
     QApplication::processEvents();
     int row = 0;
     int inRow = 0;

@@ -134,7 +134,8 @@ TEST(EvaluationWindow, AutoComputeButtonShowsTheChainMemoAndDrawsTheCoils) {
     EXPECT_EQ(lines(w.memoText()), qlines(fixtureLines("expected-cam.txt")));
     // Profile lines in green, and the coil boundaries the listing draws.
     const Canvas& camera1 = w.cameraImage(1);
-    EXPECT_EQ(camera1.height(), evaluation.counts()[1]);
+    EXPECT_EQ(camera1.height(), evaluation.counts()[1] / w.yScale() + 2);
+    EXPECT_EQ(camera1.pixel(1, 25), colors::green);
     EXPECT_TRUE(hasColour(camera1, colors::green));
     EXPECT_TRUE(hasColour(camera1, Rgb{0, 0, 128}));
     EXPECT_TRUE(hasColour(camera1, colors::red));
