@@ -171,11 +171,18 @@ sim::SpringSpec make(double H, double D, double d, double n, double tiltX = 0, d
     return s;
 }
 
+// The spring files shipped with the simulator.
+sim::SpringSpec fromFile(const char* name) {
+    return sim::readSpringFile(std::filesystem::path(VELTRON_SOURCE_DIR) / "sim" / "springs" / name);
+}
+
 INSTANTIATE_TEST_SUITE_P(Springs, EvaluationTest,
                          ::testing::Values(Spring{"default", make(340, 200, 36, 7.75)},
                                            Spring{"tall", make(420, 240, 40, 8.5)},
                                            Spring{"small", make(260, 160, 28, 6.25)},
-                                           Spring{"tilted_offset", make(340, 200, 36, 7.75, 0.004, 6)}),
+                                           Spring{"tilted_offset", make(340, 200, 36, 7.75, 0.004, 6)},
+                                           Spring{"central_motor_outer", fromFile("central-motor-outer.txt")},
+                                           Spring{"axlebox_motor", fromFile("axlebox-motor.txt")}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
