@@ -21,7 +21,7 @@ class HdlcLine {
 public:
     using Handler = std::function<void(const hdlc::FrameFields&, std::vector<Answer>&)>;
     HdlcLine();
-    // Returns false for frames with a wrong FCS (counted by the caller).
+    // Hands every frame whose FCS checks to handle, and reports the others to onBadFrame.
     void receive(std::span<const std::uint8_t> bytes, std::vector<Answer>& out, const Handler& handle,
                  const std::function<void()>& onBadFrame);
 
