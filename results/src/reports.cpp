@@ -69,10 +69,10 @@ PrintTexts springPrintTexts(const _xZamer& r, const Catalogue& catalogue) {
         t.value[s] = numberText(r.List[s]);
         if (i == kSlotDeflection) {
             // The deflection row also shows the height under the test load.
-            t.value[s] += "(" +
-                          numberText(static_cast<double>(r.List[kSlotHeight]) -
-                                     static_cast<double>(r.List[kSlotDeflection])) +
-                          ")";
+            t.value[s] +=
+                "(" +
+                numberText(static_cast<double>(r.List[kSlotHeight]) - static_cast<double>(r.List[kSlotDeflection])) +
+                ")";
         }
         t.verdict[s] = slotVerdict(parameterCheck(r, i, catalogue));
     }

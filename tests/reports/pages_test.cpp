@@ -124,3 +124,23 @@ TEST(SetResultPage, RejectedSetIsRed) {
 
 } // namespace
 } // namespace veltron::testing
+
+namespace veltron::testing {
+namespace {
+
+TEST(ResultPages, NumbersOutsideTheCatalogueShowEmptyEntries) {
+    ReportFixture f;
+    _xZamer r = f.spring("0001-09122026", 105.0F);
+    r.Nsping = 600; // beyond the capacity of spring types
+    r.Ch = 0;
+    f.reports->drawSpringResultPage(r);
+    EXPECT_EQ(f.reports->printTexts().springType, "");
+    EXPECT_EQ(f.reports->printTexts().bogie, "");
+    EXPECT_FALSE(f.reports->printTexts().pass); // empty bands 0..0
+    f.reports->drawSetResultPage(f.set("K0001-09122026", 0, 101.0F));
+    EXPECT_EQ(textMismatch(f.canvas, 440, 644, "Группа комплекта:не определена", FontSpec{"Impact", 18, colors::red}),
+              0);
+}
+
+} // namespace
+} // namespace veltron::testing
