@@ -44,6 +44,22 @@ std::filesystem::path makeInstallation(const std::filesystem::path& dir) {
     return dir / "setup.ini";
 }
 
+namespace {
+
+// The folders of this run, removed when the test program ends.
+struct ScratchFolders {
+    std::vector<std::filesystem::path> dirs;
+    ~ScratchFolders() {
+        for (const auto& d : dirs) {
+            std::error_code ec;
+            std::filesystem::remove_all(d, ec);
+        }
+    }
+};
+ScratchFolders g_scratch;
+
+} // namespace
+
 std::filesystem::path scratch(const std::string& name) {
     // Short names: the control socket's path must fit a Unix socket address.
     static int serial = 0;
@@ -51,6 +67,7 @@ std::filesystem::path scratch(const std::string& name) {
                      ("rigsim-" + std::to_string(::getpid()) + "-" + std::to_string(++serial) + "-" + name);
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
+    g_scratch.dirs.push_back(dir);
     return dir;
 }
 
