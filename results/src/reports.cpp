@@ -35,6 +35,33 @@ float groupMax(const _xKompl& t, int g) {
     return v[g];
 }
 
+// The text, cut at the end with "…" where it would run past the width (the panels and the
+// page have no room beyond their edge; catalogue names can be 64 characters long).
+template <class Measure>
+std::string fitWidth(const std::string& text, int width, const Measure& measure) {
+    if (measure(text) <= width) {
+        return text;
+    }
+    std::string cut = text;
+    while (!cut.empty()) {
+        // Drop one UTF-8 character.
+        while (!cut.empty() && (static_cast<unsigned char>(cut.back()) & 0xC0U) == 0x80U) {
+            cut.pop_back();
+        }
+        if (!cut.empty()) {
+            cut.pop_back();
+        }
+        if (measure(cut + "…") <= width) {
+            break;
+        }
+    }
+    return cut + "…";
+}
+
+// Right edge of the texts inside the result page's frame, and of the sheet's texts.
+constexpr int kPageTextRight = 928;
+constexpr int kSheetTextRight = 3900;
+
 // Clears the archive mode however the archive is left.
 struct ArchiveModeGuard {
     bool& flag;
@@ -100,16 +127,18 @@ void Reports::drawSpringResultPage(const _xZamer& r) {
     texts_ = springPrintTexts(r, catalogue_);
 
     c.setFont(kPageFont, 14, kNavy, false);
-    c.text(440, 216, "№ " + texts_.name);
+    c.text(440, 216,
+           fitWidth("№ " + texts_.name, kPageTextRight - 440, [&c](const std::string& t) { return c.textWidth(t); }));
     const std::pair<const char*, const std::string*> header[] = {{"Дата замера:", &texts_.dateTime},
                                                                  {"Тележка:", &texts_.bogie},
                                                                  {"Пружина:", &texts_.springType},
                                                                  {"Серия:", &texts_.series},
                                                                  {"№ поезда:", &texts_.train}};
     int y = 238;
+    const auto width = [&c](const std::string& t) { return c.textWidth(t); };
     for (const auto& [label, value] : header) {
         c.text(440, y, label);
-        c.text(550, y, *value);
+        c.text(550, y, fitWidth(*value, kPageTextRight - 550, width));
         y += 22;
     }
     c.text(440, 358, "Данные замера:");
@@ -169,16 +198,18 @@ void Reports::drawSetResultPage(const _xKZamer& r) {
     c.text(440, 184, "Результат замера комплекта : ");
 
     c.setFont(kPageFont, 14, kNavy, false);
-    c.text(440, 216, "№ " + r.Name);
+    c.text(440, 216,
+           fitWidth("№ " + r.Name, kPageTextRight - 440, [&c](const std::string& t) { return c.textWidth(t); }));
     const std::pair<const char*, std::string> header[] = {{"Дата замера:", dateTimeText(r.DataTime)},
                                                           {"Тележка:", catalogue_.bogieName(r.Ch)},
                                                           {"Комплект:", type.Name},
                                                           {"Серия:", r.Se},
                                                           {"№ поезда:", r.Po}};
     int y = 238;
+    const auto width = [&c](const std::string& t) { return c.textWidth(t); };
     for (const auto& [label, value] : header) {
         c.text(440, y, label);
-        c.text(550, y, value);
+        c.text(550, y, fitWidth(value, kPageTextRight - 550, width));
         y += 22;
     }
     c.text(440, 358, "Данные замера:");
@@ -269,8 +300,9 @@ Sheet Reports::springSheet() const {
     const std::pair<int, std::string> header[] = {{964, "№ " + t.name},           {1128, "Дата замера: " + t.dateTime},
                                                   {1292, "Тележка: " + t.bogie},  {1456, "Пружина: " + t.springType},
                                                   {1620, "№ поезда: " + t.train}, {1784, "№ серии: " + t.series}};
+    const auto width = [&sheet](const std::string& t) { return sheet.textWidth(t); };
     for (const auto& [y, line] : header) {
-        sheet.leftLines(1960, y, line);
+        sheet.text(1960, y, fitWidth(line, kSheetTextRight - 1960, width));
     }
     QImage spring;
     const std::filesystem::path picture = screen_.paths().bmp("bigspring.bmp");
@@ -315,7 +347,9 @@ Sheet Reports::setSheet() const {
 
     Sheet sheet = beginPage();
     sheet.setFont(kPageFont, 96, true);
-    sheet.leftLines(460, 1000, "Комплект № " + r.Name);
+    sheet.text(460, 1000, fitWidth("Комплект № " + r.Name, kSheetTextRight - 460, [&sheet](const std::string& t) {
+                   return sheet.textWidth(t);
+               }));
     sheet.setBold(false);
     const std::pair<int, std::string> header[] = {{1200, "Дата замера комплекта: " + text::shortDate(when)},
                                                   {1400, "Время комплекта: " + text::longTime(when)},
@@ -324,8 +358,9 @@ Sheet Reports::setSheet() const {
                                                   {2000, "№ поезда: " + r.Po},
                                                   {2200, "№ серии: " + r.Se},
                                                   {2400, "Группа комплекта:" + groupText(group)}};
+    const auto width = [&sheet](const std::string& t) { return sheet.textWidth(t); };
     for (const auto& [y, line] : header) {
-        sheet.leftLines(460, y, line);
+        sheet.text(460, y, fitWidth(line, kSheetTextRight - 460, width));
     }
     sheet.setBold(true);
     sheet.leftLines(460, 2600, "Параметры комплекта:");

@@ -144,3 +144,36 @@ TEST(ResultPages, NumbersOutsideTheCatalogueShowEmptyEntries) {
 
 } // namespace
 } // namespace veltron::testing
+
+namespace veltron::testing {
+namespace {
+
+TEST(ResultPages, LongNamesStayInsideThePanelAndThePage) {
+    ReportFixture f;
+    SetTypeRow row;
+    row.Name = "Комплект центрального подвешивания прицепной тележки с длинным названием";
+    row.NGR = 3;
+    ASSERT_TRUE(f.catalogue.storeSetType(4, row));
+    f.reports->drawSetResultPage(f.set("K0001-09122026", 4, 101.0F));
+    for (int x = 935; x < 1100; ++x) {
+        for (int y = 282; y < 304; ++y) {
+            ASSERT_EQ(f.canvas.pixel(x, y), colors::white) << x << "," << y;
+        }
+    }
+    const Sheet s = f.reports->setSheet();
+    const SheetItem* line = nullptr;
+    for (const SheetItem& item : s.items()) {
+        if (item.kind == SheetItem::Kind::Text && item.y == 1800) {
+            line = &item;
+        }
+    }
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->text.rfind("Комплект:Комплект центрального", 0), 0U);
+    EXPECT_EQ(line->text.substr(line->text.size() - 3), "…");
+    Sheet probe;
+    probe.setFont(line->font.name, line->font.points, line->font.bold);
+    EXPECT_LE(line->x + probe.textWidth(line->text), 3900);
+}
+
+} // namespace
+} // namespace veltron::testing
