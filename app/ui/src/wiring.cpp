@@ -262,13 +262,24 @@ std::shared_ptr<EngineeringWiring> wireEngineering(Program& program, const std::
     return w;
 }
 
+// The result screens of the two measurements show their page and print their sheet through
+// the reports.
+void connectResultPages(SequenceWiring& sequences, const std::shared_ptr<ReportWiring>& reports) {
+    SequenceHooks& h = sequences.subsystem->sequences.hooks();
+    h.drawSetResultPage = [reports](const _xKZamer& r) { reports->reports->drawSetResultPage(r); };
+    h.printSetSheet = [reports](const _xKZamer& r) { reports->reports->printSetSheet(r); };
+    h.drawSpringResultPage = [reports](const _xZamer& r) { reports->reports->drawSpringResultPage(r); };
+    h.printSpringSheet = [reports](const _xZamer& r) { reports->reports->printSpringSheet(r); };
+}
+
 } // namespace
 
 void wireSubsystems(Program& program) {
     const auto rig = wireRig(program);
     const auto sequences = wireSequences(program, rig);
     wireEngineering(program, rig, sequences);
-    wireReports(program);
+    const auto reports = wireReports(program);
+    connectResultPages(*sequences, reports);
 }
 
 } // namespace veltron
