@@ -3,6 +3,7 @@
 #include "platform/ini.h"
 #include "platform/text.h"
 #include "results/result_tables.h"
+#include "sequences/faults.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -96,4 +97,29 @@ TEST(ProgramSequences, SetMeasurementFromTheMainMenu) {
     }
     EXPECT_LT(log.find("] Проведен замер комплекта"), log.find("] Работа с программой завершена."));
     EXPECT_EQ(log.find(">>>"), std::string::npos) << log;
+}
+
+// With emulation off and no device to open, the start-up stops on the fault screen with code 12
+// (key 11, then key 12 of the shutdown screen).
+TEST(ProgramSequences, PortThatCannotBeOpenedShowsFault12) {
+    Installation inst;
+    IniFile setup = IniFile::load(inst.root / "bin" / "setup.ini");
+    setup.set("Global", "Emul", "0");
+    setup.save(inst.root / "bin" / "setup.ini");
+    fs::create_directories(inst.root / "nodevices");
+    ::setenv("VELTRON_DEVDIR", (inst.root / "nodevices").c_str(), 1);
+    ProgramOptions options;
+    options.programFolder = inst.root / "bin";
+    options.workDir = inst.root / "work";
+    options.singleInstanceCheck = false;
+    options.showMessage = [](const std::string& m) { ADD_FAILURE() << m; };
+    Program program(options);
+    typeLater(program, "*/");
+    const int status = program.run();
+    ::unsetenv("VELTRON_DEVDIR");
+    EXPECT_EQ(status, kFaultExitStatus);
+    const std::string log = inst.logText();
+    EXPECT_NE(log.find("] >>>Обнаружена ошибка. Код ошибки:12"), std::string::npos) << log;
+    EXPECT_NE(log.find("] Завершение работы после ошибки."), std::string::npos) << log;
+    EXPECT_EQ(log.find("Порт ЦК - ОК"), std::string::npos) << log;
 }

@@ -15,6 +15,7 @@
 
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 namespace veltron {
@@ -29,15 +30,21 @@ struct RigWiring {
                                                [&program] { return program.state().state().NOWSPRING; }) {}
     rig::HostAdapter<UiHost> host;
     rig::Terminal terminal;
+    // The fault screen of a coded fault (code 12 of the link openings), once the sequences
+    // have plugged theirs in.
+    std::function<void(int code)> faultScreen;
 };
 
 std::shared_ptr<RigWiring> wireRig(Program& program) {
     auto rig = std::make_shared<RigWiring>(program);
     rig::Terminal& t = rig->terminal;
 
-    // Until the fault screens exist, a coded fault leaves through the error exit with the
-    // fault screen's log line.
-    const auto faultScreen = [&program](int code) {
+    // A coded fault shows the fault screen; without one plugged in it leaves through the error
+    // exit with the fault screen's log line.
+    const auto faultScreen = [&program, raw = rig.get()](int code) {
+        if (raw->faultScreen) {
+            raw->faultScreen(code);
+        }
         program.errorExit("Обнаружена ошибка. Код ошибки:" + std::to_string(code));
     };
     t.commandFaultScreen = [&program](int code, const std::string& quoted) {
@@ -128,6 +135,11 @@ std::shared_ptr<SequenceWiring> wireSequences(Program& program, const std::share
     rig->terminal.commandFaultScreen = [weak](int code, const std::string& quoted) {
         if (const auto sw = weak.lock()) {
             sw->subsystem->faults.commandFaultScreen(code, quoted);
+        }
+    };
+    rig->faultScreen = [weak](int code) {
+        if (const auto sw = weak.lock()) {
+            sw->subsystem->faults.faultScreen(code);
         }
     };
     rig->terminal.sequenceStatus = [weak](const std::string& text) {
