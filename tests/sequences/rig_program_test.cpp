@@ -43,6 +43,9 @@ struct RigInstallation {
         setup.set("Debug", "PauseScale", "0");
         // The sample set types command forces in tenths of a kilogram on this load-cell line.
         setup.set("Hard", "xmuldk", "0.1");
+        // A loaded test machine may keep the simulator from answering within the rig's 20 ms.
+        setup.set("Hard", "STM1", "200");
+        setup.set("Hard", "STREP", "3");
         for (const auto& [key, value] : {std::pair{"NZ", "2400"},
                                          {"HV", "600.0"},
                                          {"HN", "120.0"},
