@@ -218,6 +218,15 @@ int Keypad::poll() {
     UiHost& host = screen_.host();
     host.sleepMs(50);
     host.processEvents();
+    if (exitRequest_) {
+        const int status = *exitRequest_;
+        exitRequest_.reset();
+        if (forcedExit_) {
+            forcedExit_();
+        }
+        host.restoreDisplay();
+        throw ProgramExit(status);
+    }
     int key = 0;
     if (!queue_.empty()) {
         const char c = queue_.front();

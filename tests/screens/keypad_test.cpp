@@ -71,6 +71,22 @@ TEST(Keypad, EscEndsTheProgramFromAnyPoll) {
     EXPECT_NE(f.logText().find("Принудительноее завершение работы (ESC)."), std::string::npos);
 }
 
+TEST(Keypad, AnEndRequestedByAnotherWindowEndsAtTheNextPoll) {
+    ScreenFixture f;
+    int stops = 0;
+    f.keypad->setForcedExitHook([&] { ++stops; });
+    f.keypad->requestExit(0);
+    try {
+        f.keypad->poll();
+        ADD_FAILURE() << "the poll went on";
+    } catch (const ProgramExit& e) {
+        EXPECT_EQ(e.status(), 0);
+    }
+    EXPECT_EQ(stops, 1);
+    EXPECT_EQ(f.logText().find("ESC"), std::string::npos);
+    EXPECT_EQ(f.keypad->poll(), 0); // asked once, ends once
+}
+
 TEST(Keypad, ClockPutsALeadingZero) {
     EXPECT_EQ(clockTime({2024, 2, 1, 9, 5, 7, 0}), "09:05:07");
     EXPECT_EQ(clockTime({2024, 2, 1, 19, 5, 7, 0}), "19:05:07");

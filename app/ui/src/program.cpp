@@ -98,12 +98,9 @@ void Program::createWindows() {
     mainWindow_->setKeypad(keypad_.get());
     pickers_ = std::make_unique<Pickers>(*screen_, *keypad_);
 
-    consoleWindow_ = std::make_unique<ConsoleWindow>([this] {
-        // "Закрыть программу" of the console ends the program at once.
-        stopRig();
-        mainWindow_->restoreDisplay();
-        finish(0);
-    });
+    // "Закрыть программу" of the console ends the program at the running procedure's next
+    // key poll; a click cannot unwind the main flow itself.
+    consoleWindow_ = std::make_unique<ConsoleWindow>([this] { keypad_->requestExit(0); });
     console_->setSink([this](const std::string& line) { consoleWindow_->append(line); });
     loadingLog_ = std::make_unique<LoadingLogWindow>();
 }

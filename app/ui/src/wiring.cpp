@@ -201,10 +201,7 @@ std::shared_ptr<EngineeringWiring> wireEngineering(Program& program, const std::
     setup.endAtOnce = [&program](int status) { program.endAtOnce(status); };
     // The debug window is shown without a nested loop, so its end goes to the next key poll,
     // which switches the hydraulics off and the display back on its way out.
-    setup.endFromWindow = [&program] {
-        program.mainWindow().restoreDisplay();
-        program.keypad().keyboardCharacter(27);
-    };
+    setup.endFromWindow = [&program] { program.keypad().requestExit(0); };
     w->windows = std::make_unique<service::EngineeringWindows>(setup);
     service::EngineeringWindows& e = *w->windows;
 

@@ -11,6 +11,7 @@
 #include <array>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace veltron {
@@ -84,6 +85,10 @@ public:
     // Called before the program ends on Esc, after the log line (the rig switches its
     // hydraulics off there).
     void setForcedExitHook(std::function<void()> hook) { forcedExit_ = std::move(hook); }
+    // Asks the running procedure to end the program: the next poll switches the rig off (the
+    // forced-exit hook), restores the display and ends with the status. For buttons of other
+    // windows, which cannot unwind the main flow from inside their click.
+    void requestExit(int status) { exitRequest_ = status; }
     int lastKey() const { return lastKey_; }
     void resetLastKey() { lastKey_ = 0; }
 
@@ -100,6 +105,7 @@ private:
     std::string lastCorner_;
     std::uint64_t lastCornerGeneration_ = 0;
     std::function<void()> forcedExit_;
+    std::optional<int> exitRequest_;
 };
 
 } // namespace veltron
