@@ -58,6 +58,17 @@ private:
 
 } // namespace
 
+bool rigGeometryComplete(const SpringType& type, const GeometryReading& g, const Settings& settings) {
+    const auto fromRig = [&type](int slot) { return (type.Mask1 & (1U << (slot - 1))) == 0; };
+    if (fromRig(kSlotDiameter) && !settings.Demu && !g.diameter) {
+        return false;
+    }
+    if (fromRig(kSlotPitchDifference) && !settings.RSemu && !g.pitchSpread) {
+        return false;
+    }
+    return !(fromRig(kSlotNonPerpendicularity) && !g.nonPerpendicularity);
+}
+
 int systemCheckFaultCode(const LinkFlags& f) {
     const bool cams = f.camera[1] && f.camera[2] && f.camera[3] && f.camera[4];
     const bool noCams = !f.camera[1] && !f.camera[2] && !f.camera[3] && !f.camera[4];
@@ -835,6 +846,11 @@ void Sequences::springMeasurement() {
             throw MeasurementAborted("Замер прерван, пружина НЕ ВЫБРАНА");
         }
         const SpringType& t = ctx_.catalogue.springType(springType);
+        if (!emulating() && !rigGeometryComplete(t, geometry, ctx_.settings)) {
+            // An undefined value would be stored as an empty cell that reads back as 0, a
+            // perfect pitch or squareness; the spring is not loaded for nothing.
+            throw MeasurementAborted("Замер прерван, геометрия пружины не определена");
+        }
         PressParameters p;
         p.contact1 = "Поджим пружины. Этап 1";
         p.contact2 = "Поджим пружины. Этап 2";

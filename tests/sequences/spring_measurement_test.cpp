@@ -127,6 +127,24 @@ TEST(SpringMeasurement, FailedEvaluationAbandonsTheRun) {
     EXPECT_FALSE(f.rig.called("pressDownToContact"));
 }
 
+// On the rig, an undefined pitch spread of a type that takes it from the rig stores nothing and
+// does not load the spring; with RSemu the filler stands in and the run goes on.
+TEST(SpringMeasurement, UndefinedRigGeometryAbandonsBeforeThePress) {
+    for (const bool rsEmu : {false, true}) {
+        SequenceFixture f(false);
+        addSprings(f);
+        f.settings.AutoSelSpring = true;
+        f.settings.RSemu = rsEmu;
+        f.sequences->hooks().evaluateGeometry = [] { return GeometryReading{300.0, 200.0, std::nullopt, 0.7}; };
+        f.host.script = "1/";
+        f.sequences->springMeasurement();
+        EXPECT_EQ(f.logged("Замер прерван, геометрия пружины не определена"), !rsEmu);
+        EXPECT_EQ(f.rig.called("pressDownToContact"), rsEmu);
+        ResultTables t = f.tables();
+        EXPECT_EQ(t.springRowCount(), rsEmu ? 1 : 0);
+    }
+}
+
 // The debug input accepts only two finite decimal numbers.
 TEST(DebugInput, AcceptsOnlyTwoFiniteNumbers) {
     const std::pair<const char*, bool> fields[] = {

@@ -90,6 +90,10 @@ public:
 // devices answer, 0 when all answer.
 int systemCheckFaultCode(const LinkFlags& flags);
 
+// Whether the geometry holds every value the spring type takes from the rig (the slots its
+// Mask1 leaves clear; Demu and RSemu keep the diameter and pitch spread from the filler).
+bool rigGeometryComplete(const SpringType& type, const GeometryReading& geometry, const Settings& settings);
+
 // Spring types that match the measured diameter d and height h with the margins of
 // naminus and naplus (inner-diameter types widened by 2 x Prutok).
 std::vector<int> matchingSpringTypes(const Catalogue& catalogue, const std::vector<std::int32_t>& bound, double d,
