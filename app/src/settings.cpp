@@ -246,6 +246,8 @@ Settings readSettings(const IniFile& ini) {
     convert.real("a2kx2", s.a2kx2);
     convert.real("a2ky2", s.a2ky2);
 
+    Section(ini, "Veltron").flag("SpringKeys", s.SpringKeys);
+
     return s;
 }
 

@@ -102,4 +102,6 @@ TEST(Settings, ValuesFollowTheirKindOrFallBack) {
     EXPECT_EQ(s.ardup[1], 0);
     EXPECT_EQ(s.DepoName, "ТЧ-1 Депо");
     EXPECT_EQ(s.CHRP_TYPE, 1);
+    EXPECT_FALSE(s.SpringKeys);
+    EXPECT_TRUE(fromText("[veltron]\nSpringKeys=1\n").SpringKeys);
 }

@@ -31,11 +31,18 @@ struct Installation {
         fs::create_directories(root / "work");
         fs::copy(BMP_DIR, root / "bin" / "BMP");
         fs::copy_file(SOURCE_DIR "/install/setup.ini", root / "bin" / "setup.ini");
+        // The emulated check and initialisation need not take their real time here.
+        setting("Debug", "PauseScale", "0");
         fs::copy(SOURCE_DIR "/install/Tabl1", root / "work" / "Tabl1");
         const std::string db = (root / "work" / "DataBase.mdb").string();
         EXPECT_EQ(std::system(("sqlite3 '" + db + "' < " SOURCE_DIR "/install/catalogue.sql").c_str()), 0);
     }
     ~Installation() { fs::remove_all(root); }
+    void setting(const char* section, const char* key, const char* value) const {
+        IniFile ini = IniFile::load(root / "bin" / "setup.ini");
+        ini.set(section, key, value);
+        ini.save(root / "bin" / "setup.ini");
+    }
     // Options for a run on this installation; messages are collected instead of shown.
     ProgramOptions options() {
         ProgramOptions o;
@@ -105,6 +112,27 @@ TEST(Program, OperatorEntersATrainNumberAndEndsTheWork) {
     // The dead keys 1 and 7 started nothing.
     EXPECT_EQ(log.find(">>>"), std::string::npos);
     EXPECT_LT(log.find("Задан номер поезда"), log.find("Работа с программой завершена."));
+}
+
+// With the setting of our own, the main screen offers the spring keys: 7 opens the (empty)
+// spring archive, whose key 12 comes back.
+TEST(Program, SpringKeysOfferTheSpringArchive) {
+    Installation inst;
+    inst.setting("Veltron", "SpringKeys", "1");
+    Program program(inst.options());
+    bool archiveRan = false;
+    program.menuActions[7] = [&] { archiveRan = true; };
+    typeLater(program, "7-/");
+    EXPECT_EQ(program.run(), 0);
+    EXPECT_TRUE(archiveRan);
+
+    Installation plain;
+    Program other(plain.options());
+    bool ran = false;
+    other.menuActions[7] = [&] { ran = true; };
+    typeLater(other, "7-/");
+    EXPECT_EQ(other.run(), 0);
+    EXPECT_FALSE(ran); // dead on the main screen as shipped
 }
 
 TEST(Program, EscEndsTheProgramFromTheMenu) {

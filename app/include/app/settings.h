@@ -162,6 +162,9 @@ struct Settings {
     // [Convert]: two points of the load-cell line (ADC value x, weight y [kg])
     float a2kx1 = 0.0F, a2ky1 = 0.0F, a2kx2 = 0.0F, a2ky2 = 0.0F;
 
+    // [Veltron]: settings of our own, which the original program does not read.
+    bool SpringKeys = false; // keys 1 and 7 live on the main screen (spring measurement and archive)
+
     Settings();
 };
 
