@@ -1,6 +1,7 @@
 // The four cameras: their setting commands, the profile answer, and the profiles of a scan
 // run through the program's own four-camera evaluation.
 #include "harness.h"
+#include "platform/ini.h"
 
 #include "app/settings.h"
 #include "math/calibration_file.h"
@@ -196,7 +197,13 @@ TEST(InstallationCheck, WarnsOfScansTooLongAndCamerasThatCannotSeeTheSpring) {
     sim::Options o = fastOptions(dir);
     EXPECT_TRUE(sim::Simulator(o).warnings().empty());
 
-    o.setupPath = std::filesystem::path(VELTRON_INSTALL_DIR) / "setup.ini"; // 10000 points
+    // A scan of 10000 points, more than the cameras hold.
+    {
+        IniFile ini = IniFile::load(o.setupPath);
+        ini.set("Mathem", "NZ", "10000");
+        ini.save(o.setupPath.parent_path() / "long-scan.ini");
+    }
+    o.setupPath = o.setupPath.parent_path() / "long-scan.ini";
     auto w = sim::Simulator(o).warnings();
     ASSERT_EQ(w.size(), 1U);
     EXPECT_NE(w[0].find("NZ=10000"), std::string::npos);

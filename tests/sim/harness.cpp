@@ -13,8 +13,16 @@ namespace veltron::simtest {
 
 const std::vector<std::pair<std::string, std::string>>& realisticMathem() {
     static const std::vector<std::pair<std::string, std::string>> v{
-        {"NZ", "2400"},  {"HV", "600.0"}, {"HN", "120.0"},  {"Hgm", "600.0"},
-        {"dHgm", "0.0"}, {"DMV", "-0.1"}, {"Hpr", "600.0"},
+        {"NZ", "2400"},
+        {"HV", "600.0"},
+        {"HN", "120.0"},
+        {"Hgm", "600.0"},
+        {"dHgm", "0.0"},
+        {"DMV", "-0.1"},
+        {"Hpr", "600.0"},
+        // The device tests count in a load-cell line of 5 ADC units per kg.
+        {"a2kx2", "50000.0"},
+        {"a2ky2", "10000.0"},
     };
     return v;
 }
