@@ -3,6 +3,7 @@
 // scripted character to the keypad, and time only moves when the screens sleep.
 #pragma once
 
+#include "../support/scripted_host.h"
 #include "screens/keypad.h"
 #include "screens/pickers.h"
 #include "screens/screen.h"
@@ -14,31 +15,6 @@
 #include <unistd.h>
 
 namespace veltron::testing {
-
-struct ScriptedHost : UiHost {
-    Keypad* keypad = nullptr;
-    std::string script; // characters typed, one per pump
-    std::uint64_t now = 0;
-    int beeps = 0;
-    int pumps = 0;
-    std::function<void()> onPump;
-    void processEvents() override {
-        ++pumps;
-        if (onPump) {
-            onPump();
-        }
-        if (keypad != nullptr && !script.empty()) {
-            keypad->keyboardCharacter(script.front());
-            script.erase(0, 1);
-        }
-    }
-    void sleepMs(int ms) override { now += static_cast<std::uint64_t>(ms); }
-    std::uint64_t tickMs() override { return now; }
-    void refresh() override {}
-    void forceNumLock() override {}
-    void beep() override { ++beeps; }
-    void restoreDisplay() override {}
-};
 
 struct ScreenFixture {
     std::filesystem::path root;

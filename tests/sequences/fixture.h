@@ -4,6 +4,7 @@
 // catalogue, and a fake rig that records every command it is given.
 #pragma once
 
+#include "../support/scripted_host.h"
 #include "platform/database.h"
 #include "platform/files.h"
 #include "platform/text.h"
@@ -21,28 +22,6 @@
 #include <vector>
 
 namespace veltron::testing {
-
-struct ScriptedHost : UiHost {
-    Keypad* keypad = nullptr;
-    std::string script; // characters typed, one per pump
-    std::uint64_t now = 0;
-    std::function<void()> onPump;
-    void processEvents() override {
-        if (onPump) {
-            onPump();
-        }
-        if (keypad != nullptr && !script.empty()) {
-            keypad->keyboardCharacter(script.front());
-            script.erase(0, 1);
-        }
-    }
-    void sleepMs(int ms) override { now += static_cast<std::uint64_t>(ms); }
-    std::uint64_t tickMs() override { return now; }
-    void refresh() override {}
-    void forceNumLock() override {}
-    void beep() override {}
-    void restoreDisplay() override {}
-};
 
 // Records the commands by name; a command named in timeOut leaves the motion time-out flag set.
 struct FakeRig : RigCommands {
