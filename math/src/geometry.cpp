@@ -128,7 +128,9 @@ Measure pitchSpreadResult(const CoilTable& table, const MathParams& params) {
             hi = d;
         }
     }
-    return finiteOrInvalid(static_cast<double>(hi - lo) / *cdg);
+    // The peaks are scan points; a spread of k points is k scan steps long. (Dividing by the
+    // step instead would turn one point of 0.2 mm into 5 mm and reject every spring.)
+    return finiteOrInvalid(static_cast<double>(hi - lo) * static_cast<double>(*cdg));
 }
 
 Measure diameterResult(const ProfileStore& store, const CoilTable& table, const Calibration& calibration,

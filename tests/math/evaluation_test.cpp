@@ -75,7 +75,12 @@ TEST(SyntheticSpring, EvaluationRecoversTheGeometry) {
         const double pitch = (c.height - 0.8 * c.wire / 2.0) / c.turns;
         const double tilt = std::hypot(c.tiltX, c.tiltY) * (n - 3) * pitch * n / (n - 2);
         EXPECT_NEAR(*ev.results().nonPerp, tilt, 0.3) << what;
-        ASSERT_TRUE(ev.results().pitchSpread.has_value());
+        // Even coils: a coil's crest is flat to within a pixel for about a millimetre either
+        // way, and its peak point may fall anywhere on that flat, so the peak distances of an
+        // even spring still differ by up to about a millimetre (values in scan steps, never
+        // steps per mm).
+        ASSERT_TRUE(ev.results().pitchSpread.has_value()) << what;
+        EXPECT_LE(*ev.results().pitchSpread, 1.5) << what;
     }
 }
 

@@ -100,7 +100,7 @@ TEST(PitchSpread, Cases) {
     for (int k = 1; k <= 5; ++k) {
         t.coils[4][k].peak = peaks[k - 1];
     }
-    EXPECT_FLOAT_EQ(*pitchSpreadResult(t, p), 10.0F / 0.5F); // differences 95 and 105
+    EXPECT_FLOAT_EQ(*pitchSpreadResult(t, p), 10.0F * 0.5F); // differences 95 and 105 points, 0.5 mm each
 
     t.count[4] = 4; // one difference
     EXPECT_FLOAT_EQ(*pitchSpreadResult(t, p), 0.0F);
