@@ -118,21 +118,22 @@ TEST(DeriveSpringValues, RigCases) {
         std::array<float, 7> expected;
     };
     const Case cases[] = {
-        // height 266 - 66 = 200; deflection 200 - 150; residual |266.375 - 266| = 0.375 > 0.25
-        {"all measured", 1, 0, false, false, 2131, {0, 190.0F, 200.0F, 1.5F, 2.25F, 50.0F, 0.375F}},
+        // height 266 - 66 = 200; under load 150 - 66 = 84, so the deflection is 200 - 84;
+        // residual |266.375 - 266| = 0.375 > 0.25
+        {"all measured", 1, 0, false, false, 2131, {0, 190.0F, 200.0F, 1.5F, 2.25F, 116.0F, 0.375F}},
         {"Mask1 63 keeps every filler", 1, 63, false, false, 2131, {0, 9, 9, 9, 9, 9, 9}},
-        // height masked: the deflection is taken from the filler height 9 - 150
-        {"deflection from the filler height", 1, 2, false, false, 2131, {0, 190.0F, 9, 1.5F, 2.25F, -141.0F, 0.375F}},
-        {"residual equal to Delta is 0", 1, 0, false, false, 2130, {0, 190.0F, 200.0F, 1.5F, 2.25F, 50.0F, 0.0F}},
-        {"residual below Delta is 0", 1, 0, false, false, 2129, {0, 190.0F, 200.0F, 1.5F, 2.25F, 50.0F, 0.0F}},
+        // height masked: the deflection is taken from the filler height 9 - 84
+        {"deflection from the filler height", 1, 2, false, false, 2131, {0, 190.0F, 9, 1.5F, 2.25F, -75.0F, 0.375F}},
+        {"residual equal to Delta is 0", 1, 0, false, false, 2130, {0, 190.0F, 200.0F, 1.5F, 2.25F, 116.0F, 0.0F}},
+        {"residual below Delta is 0", 1, 0, false, false, 2129, {0, 190.0F, 200.0F, 1.5F, 2.25F, 116.0F, 0.0F}},
         {"inner diameter: outer minus two rods",
          2,
          0,
          false,
          false,
          2131,
-         {0, 150.0F, 200.0F, 1.5F, 2.25F, 50.0F, 0.375F}},
-        {"Demu and RSemu keep their fillers", 1, 0, true, true, 2131, {0, 9, 200.0F, 9, 2.25F, 50.0F, 0.375F}},
+         {0, 150.0F, 200.0F, 1.5F, 2.25F, 116.0F, 0.375F}},
+        {"Demu and RSemu keep their fillers", 1, 0, true, true, 2131, {0, 9, 200.0F, 9, 2.25F, 116.0F, 0.375F}},
     };
     for (const auto& k : cases) {
         Catalogue cat;
@@ -196,7 +197,9 @@ TEST(DeriveSpringValues, CorrectionsThenCoefficients) {
     rec = withFiller(0.0F);
     deriveSpringValues(rec, makeSpringType(row), rd, s, conv);
     EXPECT_FLOAT_EQ(rec.List[2], 200.25F);
-    EXPECT_FLOAT_EQ(rec.List[5], 200.25F - 150.0F + 0.25F);
+    // The deflection takes the height under load in the same terms as the height: the
+    // correction and the seat cancel, whatever POPHsp is.
+    EXPECT_FLOAT_EQ(rec.List[5], 200.25F - (150.0F - 66.0F + 0.25F));
 }
 
 TEST(SetGroup, BandsOverlapsAndGroupCount) {

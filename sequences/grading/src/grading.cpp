@@ -62,9 +62,12 @@ void deriveSpringValues(_xZamer& record, const SpringType& type, const SpringRea
             list[kSlotNonPerpendicularity] = store(r.nonPerpendicularity);
         }
         if (!masked(type, kSlotDeflection)) {
-            // The height as it stands now: measured, or the filler when the height is masked.
-            list[kSlotDeflection] =
-                store(static_cast<Ext>(list[kSlotHeight]) - static_cast<Ext>(conv(r.forceAtFourthLoad)) + pophsp);
+            // The height as it stands now (measured, or the filler when the height is masked)
+            // less the height under load taken the way the height is: seat off, correction on.
+            // Subtracting the raw press reading instead would put the seat and twice the
+            // correction into every deflection.
+            const Ext underLoad = static_cast<Ext>(conv(r.forceAtFourthLoad)) - 66.0L + pophsp;
+            list[kSlotDeflection] = store(static_cast<Ext>(list[kSlotHeight]) - underLoad);
         }
         if (!masked(type, kSlotResidualDeformation)) {
             const Ext o = std::fabs(static_cast<Ext>(conv(r.liftOffBefore)) - static_cast<Ext>(conv(r.liftOffAfter)));
