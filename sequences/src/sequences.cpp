@@ -69,16 +69,26 @@ bool rigGeometryComplete(const SpringType& type, const GeometryReading& g, const
     return !(fromRig(kSlotNonPerpendicularity) && !g.nonPerpendicularity);
 }
 
-int systemCheckFaultCode(const LinkFlags& f) {
+int systemCheckFaultCode(const LinkFlags& flags) {
+    const int answering = int(flags.mainController) + int(flags.camera[1]) + int(flags.camera[2]) +
+                          int(flags.camera[3]) + int(flags.camera[4]) + int(flags.loadCell) + int(flags.drive) +
+                          int(flags.secondController);
+    if (answering == 0) {
+        return 9;
+    }
+    // The load cell is read through the main controller's ADC, so a silent main controller
+    // always fails the load cell's check too. Its flag then says nothing about the cell;
+    // counting it would turn every fault of the main controller into "more than one device".
+    LinkFlags f = flags;
+    if (!f.mainController) {
+        f.loadCell = true;
+    }
     const bool cams = f.camera[1] && f.camera[2] && f.camera[3] && f.camera[4];
     const bool noCams = !f.camera[1] && !f.camera[2] && !f.camera[3] && !f.camera[4];
     const int count = int(f.mainController) + int(f.camera[1]) + int(f.camera[2]) + int(f.camera[3]) +
                       int(f.camera[4]) + int(f.loadCell) + int(f.drive) + int(f.secondController);
     if (count == 8) {
         return 0;
-    }
-    if (count == 0) {
-        return 9;
     }
     if (f.secondController && f.drive && f.loadCell && !f.mainController && noCams) {
         return 10;
