@@ -192,7 +192,17 @@ void RigModel::command(AxisId id, int mode, int direction, std::int64_t timeMs, 
 }
 
 void RigModel::setJammed(AxisId id, bool jammed) {
-    ax(id).jammed = jammed;
+    Axis& a = ax(id);
+    a.jammed = jammed;
+    // An axis that jams while resting at an end has backed off it: its end sensor opens,
+    // and no later move brings it back there.
+    if (jammed && a.moving == 0) {
+        if (a.pos <= a.lo + kEps) {
+            a.pos = std::min(a.lo + kJamShort, a.hi);
+        } else if (a.pos >= a.hi - kEps) {
+            a.pos = std::max(a.hi - kJamShort, a.lo);
+        }
+    }
 }
 
 double RigModel::pressContactHeight() const {
@@ -253,6 +263,9 @@ double RigModel::forceKg() const {
 }
 
 std::uint16_t RigModel::adc() const {
+    if (loadCellDead_) {
+        return 0;
+    }
     const double dy = config_.a2ky2 - config_.a2ky1;
     const double adcPerKg = dy != 0 ? (config_.a2kx2 - config_.a2kx1) / dy : 0.0;
     const double v = config_.adcZero + config_.a2kx1 + (forceKg() - config_.a2ky1) * adcPerKg;

@@ -481,6 +481,10 @@ std::string Simulator::control(const std::string& line) {
                     throw std::invalid_argument("no fault mode \"" + mode + "\"");
                 }
             }
+            // A dead load cell also gives nothing on the main controller's ADC input.
+            if (const auto cell = faults_.find("tenzo"); cell != faults_.end()) {
+                model_->setLoadCellDead(cell->second.silent);
+            }
         } else if ((cmd == "unplug" || cmd == "plug") && w.size() >= 2) {
             Line* l = lineOf(w[1]);
             if (!l) {

@@ -117,6 +117,22 @@ TEST_F(FaultTest, StuckSensorAndAxisThatNeverReachesItsEnd) {
     ASSERT_TRUE(rig_.waitStopped());
     EXPECT_FALSE(status() & (1 << 4)); // never at the lower end
     EXPECT_NEAR(std::stod(rig_.state().at("geometry")), 120.2 + 5.0, 0.01);
+
+    // Jammed at rest on its end, the press has backed off it and never gets there again.
+    EXPECT_TRUE(status() & (1 << 5));
+    rig_.control("noend press on");
+    EXPECT_FALSE(status() & (1 << 5));
+    ASSERT_TRUE(ck.exchange(kCk, 36, {1, 0, 0, 0, 0x4E, 0x20, 0, 0, 0, 0}));
+    ASSERT_TRUE(rig_.waitStopped());
+    EXPECT_FALSE(status() & (1 << 5));
+}
+
+TEST_F(FaultTest, ADeadLoadCellReadsZeroOnTheControllersAdc) {
+    EXPECT_NE(std::stoi(rig_.state().at("adc")), 0); // the zero reading of the unloaded cell
+    rig_.control("fault tenzo silent");
+    EXPECT_EQ(std::stoi(rig_.state().at("adc")), 0);
+    rig_.control("fault tenzo clear");
+    EXPECT_NE(std::stoi(rig_.state().at("adc")), 0);
 }
 
 TEST_F(FaultTest, BadControlCommandsAreRefused) {

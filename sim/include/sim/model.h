@@ -92,6 +92,7 @@ public:
 
     const Axis& axis(AxisId id) const { return axes_[static_cast<int>(id)]; }
     void setJammed(AxisId id, bool jammed);
+    void setLoadCellDead(bool dead) { loadCellDead_ = dead; } // the ADC then reads 0
 
     // Sensors and readings as the controllers report them now.
     std::uint16_t statusWord() const;
@@ -137,6 +138,7 @@ private:
     double forceTarget_ = 0; // press mode 3 down: height at which the target is reached [mm]
     std::array<std::int32_t, 3> encoderZero_{};
     std::array<int, 16> stuck_{}; // 0 free, 1 stuck on, -1 stuck off
+    bool loadCellDead_ = false;
     int divider_ = 8;
     bool armed_ = false;
     double scanStart_ = 0;
