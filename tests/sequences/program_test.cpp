@@ -67,6 +67,9 @@ TEST(ProgramSequences, SetMeasurementFromTheMainMenu) {
     options.singleInstanceCheck = false;
     std::vector<std::string> messages;
     options.showMessage = [&](const std::string& m) { messages.push_back(m); };
+    // The program's own clock, not the system's, dates the measurement.
+    const text::DateTime day{2031, 5, 7, 10, 15, 0, 0};
+    options.clock = [day] { return day; };
     Program program(options);
     typeLater(program, "3\r/00-/");
     EXPECT_EQ(program.run(), 0);
@@ -79,8 +82,8 @@ TEST(ProgramSequences, SetMeasurementFromTheMainMenu) {
     ASSERT_EQ(tables.setRowCount(), 1);
     _xKZamer r;
     tables.readSetRow(0, r);
-    const text::DateTime today = text::now();
-    EXPECT_EQ(r.Name, makeSetName(1, today));
+    EXPECT_EQ(r.Name, makeSetName(1, day));
+    EXPECT_EQ(r.Name, "K0001-07052031");
     EXPECT_EQ(r.Nkompl, 1);
     EXPECT_EQ(r.Se, program.catalogue().seriesName(program.state().state().SERIA));
     const _xKompl& type = program.catalogue().setType(1);

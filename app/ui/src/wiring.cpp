@@ -122,7 +122,7 @@ std::shared_ptr<SequenceWiring> wireSequences(Program& program, const std::share
     faultHooks.terminalLog = [rig](const std::string& line) { rig->terminal.addLog(line); };
     w->subsystem = std::make_unique<SequenceSubsystem>(SubsystemParts{
         program.settings(), program.screen(), program.keypad(), program.pickers(), program.state(), program.catalogue(),
-        program.calibration(), program.connection(), text::now, faultHooks, w->commands.get()});
+        program.calibration(), program.connection(), program.clock(), faultHooks, w->commands.get()});
     Sequences& seq = w->subsystem->sequences;
     seq.setPauseScale(pauseScaleSetting(program.paths().programFolder / "setup.ini"));
     SequenceHooks& h = seq.hooks();

@@ -71,6 +71,8 @@ public:
     MainWindow& mainWindow() { return *mainWindow_; }
     const Paths& paths() const { return paths_; }
     Catalogue& catalogue() { return *catalogue_; }
+    // The time the program runs by (injected by tests).
+    const Clock& clock() const { return options_.clock; }
     CalibrationTables& calibration() { return *calibration_; }
     db::Connection& connection() { return *connection_; }
     ConsoleWindow& consoleWindow() { return *consoleWindow_; }
