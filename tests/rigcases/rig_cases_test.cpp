@@ -64,12 +64,19 @@ void confirmFaults(RigInstallation& inst, Program& program) {
     }
 }
 
+// The installation's result tables, opened afresh.
+struct StoredResults {
+    db::Connection connection;
+    ResultTables tables{connection};
+    explicit StoredResults(const RigInstallation& inst) : connection(inst.root / "work") {
+        connection.setConnectionString("Data Source=DataBase.mdb");
+        connection.connect();
+    }
+};
+
 std::int64_t storedRows(const RigInstallation& inst, bool sets) {
-    db::Connection connection(inst.root / "work");
-    connection.setConnectionString("Data Source=DataBase.mdb");
-    connection.connect();
-    ResultTables tables(connection);
-    return sets ? tables.setRowCount() : tables.springRowCount();
+    StoredResults stored(inst);
+    return sets ? stored.tables.setRowCount() : stored.tables.springRowCount();
 }
 
 std::vector<std::string> faultLines(const std::string& log) {
@@ -169,11 +176,7 @@ void setCase() {
             [&checks](const std::string& m) { checks.expect(false, "message: " + m); },
             [&](Program& p) {
                 if (storedRows(inst, true) == 1) {
-                    db::Connection connection(inst.root / "work");
-                    connection.setConnectionString("Data Source=DataBase.mdb");
-                    connection.connect();
-                    ResultTables tables(connection);
-                    tables.readSetRow(0, r);
+                    StoredResults(inst).tables.readSetRow(0, r);
                     group = setGroup(r, p.catalogue());
                 }
             });
@@ -227,16 +230,10 @@ void springCase() {
         _xZamer r;
         const int status = runProgram(
             inst, "6\r11/-/*/", [&inst](Program& p) { confirmFaults(inst, p); },
-            [&checks](const std::string& m) { checks.expect(false, "message: " + m); },
-            [&](Program&) {
-                if (storedRows(inst, false) == 1) {
-                    db::Connection connection(inst.root / "work");
-                    connection.setConnectionString("Data Source=DataBase.mdb");
-                    connection.connect();
-                    ResultTables tables(connection);
-                    tables.readSpringRow(0, r);
-                }
-            });
+            [&checks](const std::string& m) { checks.expect(false, "message: " + m); });
+        if (storedRows(inst, false) == 1) {
+            StoredResults(inst).tables.readSpringRow(0, r);
+        }
         checks.expect(status == 0, "exit status " + std::to_string(status));
         checks.expect(faultLines(inst.logText()).empty(), "no fault");
         checks.expect(storedRows(inst, false) == 1, "one spring row");
